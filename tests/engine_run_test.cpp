@@ -1,0 +1,321 @@
+// The run loop: step size, one pass of each scheme, sampling, continuation
+// and the degenerate inputs.
+#include "printed_value.h"
+#include "three_bodycalc.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <memory>
+
+using E = CCalcEngine;
+
+namespace {
+
+enum class Scheme { Euler, Midpoint, RungeKutta4 };
+
+std::unique_ptr<CCalcEngine> makeEngine(Scheme s)
+{
+    switch (s) {
+    case Scheme::Euler: return std::make_unique<CThreeBodyEuler>();
+    case Scheme::Midpoint: return std::make_unique<CThreeBodyRK2>();
+    case Scheme::RungeKutta4: return std::make_unique<CThreeBodyRK4>();
+    }
+    return nullptr;
+}
+
+const char *schemeName(Scheme s)
+{
+    return s == Scheme::Euler ? "Euler" : s == Scheme::Midpoint ? "Midpoint" : "RungeKutta4";
+}
+
+// Runs `scheme` for nstep from setParam(xp3, factor).
+void run(Scheme scheme, int nstep, double xp3 = 2, double factor = 1)
+{
+    auto engine = makeEngine(scheme);  // constructing resets nstep
+    E::setParam(xp3, factor);
+    E::nstep = nstep;
+    engine->Calculation();
+}
+
+// Everything that a run may change, for before/after comparisons.
+struct Snapshot {
+    double xp[3], yp[3], vx[3], vy[3], mp[3];
+    double time, dt, dtmin, vp;
+    int count;
+    static Snapshot take()
+    {
+        Snapshot s;
+        std::memcpy(s.xp, E::xp, sizeof s.xp);
+        std::memcpy(s.yp, E::yp, sizeof s.yp);
+        std::memcpy(s.vx, E::vx, sizeof s.vx);
+        std::memcpy(s.vy, E::vy, sizeof s.vy);
+        std::memcpy(s.mp, E::mp, sizeof s.mp);
+        s.time = E::time;
+        s.dt = E::dt;
+        s.dtmin = E::dtmin;
+        s.vp = E::vp;
+        s.count = E::count;
+        return s;
+    }
+    bool bodiesEqual(const Snapshot &o) const
+    {
+        return std::memcmp(xp, o.xp, sizeof xp) == 0 && std::memcmp(yp, o.yp, sizeof yp) == 0 &&
+               std::memcmp(vx, o.vx, sizeof vx) == 0 && std::memcmp(vy, o.vy, sizeof vy) == 0 &&
+               std::memcmp(mp, o.mp, sizeof mp) == 0;
+    }
+};
+
+const Scheme kAllSchemes[] = {Scheme::Euler, Scheme::Midpoint, Scheme::RungeKutta4};
+
+}  // namespace
+
+TEST(FirstPass, StepSizeIsTheSameForEveryScheme)
+{
+    for (Scheme s : kAllSchemes) {
+        SCOPED_TRACE(schemeName(s));
+        run(s, 2);
+        EXPECT_TRUE(MatchesPrinted(E::dtmin, "0.9995229466"));
+        EXPECT_TRUE(MatchesPrinted(E::dt, "0.006286468080"));
+        EXPECT_EQ(E::dt, ((3.1415926535898 + 3.1415926535898) * E::dtmin) * 0.001001);
+        EXPECT_EQ(E::time, E::dt);
+        EXPECT_EQ(E::count, 1);
+    }
+}
+
+TEST(OnePass, EachSchemeMovesPlanet1AsExpected)
+{
+    struct Expected {
+        Scheme scheme;
+        const char *xp1, *yp1, *vx1, *vy1;
+    };
+    const Expected table[] = {
+        {Scheme::Euler, "0.9984753017", "0.006282201322", "-0.006284670779", "0.9993212789"},
+        {Scheme::Midpoint, "0.9984555475", "0.006282201322", "-0.006284577529", "0.9993015083"},
+        {Scheme::RungeKutta4, "0.9984555476", "0.006282159892", "-0.006284629336", "0.9993015080"},
+    };
+    for (const Expected &e : table) {
+        SCOPED_TRACE(schemeName(e.scheme));
+        run(e.scheme, 2);
+        EXPECT_TRUE(MatchesPrinted(E::xp[1], e.xp1));
+        EXPECT_TRUE(MatchesPrinted(E::yp[1], e.yp1));
+        EXPECT_TRUE(MatchesPrinted(E::vx[1], e.vx1));
+        EXPECT_TRUE(MatchesPrinted(E::vy[1], e.vy1));
+        // The one sample holds the state after the pass.
+        ASSERT_EQ(E::count, 1);
+        for (int c = 0; c < 3; ++c) {
+            EXPECT_EQ(E::data_list[0].x[c], E::xp[c]);
+            EXPECT_EQ(E::data_list[0].y[c], E::yp[c]);
+        }
+    }
+}
+
+TEST(OnePass, EulerKeepsXAndSpeedsAlongY)
+{
+    E::setParam(2, 1);
+    const Snapshot start = Snapshot::take();
+    run(Scheme::Euler, 2);
+    for (int c = 0; c < 3; ++c) {
+        EXPECT_EQ(E::xp[c], start.xp[c]);
+        EXPECT_EQ(E::vy[c], start.vy[c]);
+    }
+    EXPECT_TRUE(MatchesPrinted(E::data_list[0].am[1], "0.9978370970"));
+    const double am1 = std::sqrt(E::xp[1] * E::xp[1] + E::yp[1] * E::yp[1]) *
+                       std::sqrt(E::vx[1] * E::vx[1] + E::vy[1] * E::vy[1]);
+    EXPECT_EQ(E::data_list[0].am[1], am1);
+    // One sample: every variance is exactly zero.
+    for (double v : E::am_list)
+        EXPECT_EQ(v, 0.0);
+}
+
+TEST(NoPass, NstepOfOneOrLessLeavesTheStateAlone)
+{
+    for (Scheme s : kAllSchemes) {
+        for (int nstep : {1, 0, -1, std::numeric_limits<int>::min()}) {
+            SCOPED_TRACE(std::string(schemeName(s)) + " nstep " + std::to_string(nstep));
+            auto engine = makeEngine(s);
+            E::setParam(2, 1);
+            E::time = 3.5;
+            E::dt = 9;
+            E::dtmin = 0.125;
+            E::count = 55;
+            E::data_list[0].x[0] = 77;
+            const Snapshot before = Snapshot::take();
+            E::nstep = nstep;
+            engine->Calculation();
+            const Snapshot after = Snapshot::take();
+            EXPECT_TRUE(after.bodiesEqual(before));
+            EXPECT_EQ(E::time, 3.5);
+            EXPECT_EQ(E::dtmin, 0.125);
+            EXPECT_EQ(E::dt, 0.0);
+            EXPECT_EQ(E::count, 0);
+            EXPECT_EQ(E::data_list[0].x[0], 77.0);
+            for (double v : E::am_list)
+                EXPECT_TRUE(std::isnan(v));
+        }
+    }
+}
+
+TEST(Sampling, OneSampleEveryTenThousandPassesFromTheFirst)
+{
+    const struct {
+        int nstep;
+        int samples;
+    } table[] = {{2, 1}, {3, 1}, {10001, 1}, {10002, 2}, {20001, 2}, {20002, 3}, {1000000, 100}};
+    for (const auto &row : table) {
+        SCOPED_TRACE(row.nstep);
+        E::data_list[row.samples].x[0] = -123;  // must survive the run
+        run(Scheme::Euler, row.nstep);
+        EXPECT_EQ(E::count, row.samples);
+        EXPECT_EQ(E::data_list[row.samples].x[0], -123.0);
+    }
+}
+
+TEST(Sampling, LastSampleOfTheDefaultRunIsPass990001)
+{
+    run(Scheme::Euler, 1000000);
+    const DATA_LIST last = E::data_list[99];
+    run(Scheme::Euler, 990002);  // ends right after pass 990001
+    for (int c = 0; c < 3; ++c) {
+        EXPECT_EQ(last.x[c], E::xp[c]);
+        EXPECT_EQ(last.y[c], E::yp[c]);
+    }
+}
+
+TEST(Continuation, ASecondRunGoesOnFromTheFirst)
+{
+    for (Scheme s : kAllSchemes) {
+        SCOPED_TRACE(schemeName(s));
+        run(s, 20002);  // 20001 passes
+        const Snapshot whole = Snapshot::take();
+
+        run(s, 10001);  // 10000 passes ...
+        auto engine = makeEngine(s);
+        E::nstep = 10002;  // ... then 10001 more, without setParam
+        engine->Calculation();
+        const Snapshot split = Snapshot::take();
+        EXPECT_TRUE(split.bodiesEqual(whole));
+        EXPECT_EQ(split.time, whole.time);
+        EXPECT_EQ(split.dt, whole.dt);
+        EXPECT_EQ(split.count, 2);  // counting restarted
+    }
+}
+
+TEST(Continuation, SwitchingSchemesKeepsTheSharedState)
+{
+    run(Scheme::Euler, 5001);
+    const Snapshot afterEuler = Snapshot::take();
+    CThreeBodyRK4 rk4;
+    E::nstep = 2;
+    rk4.Calculation();
+    EXPECT_GT(E::time, afterEuler.time);
+    EXPECT_NE(E::xp[1], afterEuler.xp[1]);
+}
+
+TEST(BaseEngine, CalculationChangesNothing)
+{
+    run(Scheme::Midpoint, 30000);
+    const Snapshot before = Snapshot::take();
+    double am[4];
+    std::memcpy(am, E::am_list, sizeof am);
+    CCalcEngine base;
+    E::nstep = 30000;
+    base.Calculation();
+    const Snapshot after = Snapshot::take();
+    EXPECT_TRUE(after.bodiesEqual(before));
+    EXPECT_EQ(after.count, before.count);
+    EXPECT_EQ(after.time, before.time);
+    EXPECT_EQ(std::memcmp(am, E::am_list, sizeof am), 0);
+}
+
+TEST(StartupRun, MidpointFromTheDefaultStart)
+{
+    run(Scheme::Midpoint, 1000000);
+    EXPECT_EQ(E::count, 100);
+    EXPECT_TRUE(MatchesPrinted(E::time, "6286.1"));
+    EXPECT_TRUE(MatchesPrinted(E::am_list[0], "2.6085e-13"));
+    EXPECT_TRUE(MatchesPrinted(E::am_list[1], "2.8916e-07"));
+    EXPECT_TRUE(MatchesPrinted(E::am_list[2], "1.6734e-08"));
+    EXPECT_TRUE(MatchesPrinted(E::am_list[3], "3.2976e-07"));
+
+    // Planet 1, seen from the star, moves on by about 3.62 degrees a sample.
+    auto angle = [](int s) {
+        const DATA_LIST &d = E::data_list[s];
+        return std::atan2(d.y[1] - d.y[0], d.x[1] - d.x[0]);
+    };
+    const double kPi = 3.14159265358979323846;
+    for (int s = 1; s < 100; ++s) {
+        double step = angle(s) - angle(s - 1);
+        if (step < 0)
+            step += 2 * kPi;
+        EXPECT_NEAR(step * 180 / kPi, 3.62, 0.01) << "sample " << s;
+    }
+}
+
+TEST(StartupRun, RungeKutta4DefaultLength)
+{
+    run(Scheme::RungeKutta4, 1000000);
+    EXPECT_EQ(E::count, 100);
+    EXPECT_TRUE(MatchesPrinted(E::time, "6284.998945"));
+}
+
+TEST(DegenerateInputs, RunsCompleteWithIeeeValues)
+{
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const struct {
+        const char *name;
+        double xp3, factor;
+        bool finite;  // whether the end state stays finite
+    } table[] = {
+        {"planet 2 on planet 1", 1, 1, false},
+        {"planet 2 on the star", 0, 1, false},
+        {"massless planets", 2, 0, true},
+        {"negative masses", 2, -1, true},
+        {"zero total mass", 2, -1.0 / (0.00095479 + 0.0002859), false},
+        {"infinite distance", inf, 1, false},
+        {"NaN distance", nan, 1, false},
+        {"inside planet 1", 0.5, 1, true},
+    };
+    for (Scheme s : kAllSchemes) {
+        for (const auto &row : table) {
+            SCOPED_TRACE(std::string(schemeName(s)) + ": " + row.name);
+            E::data_list[3].x[0] = -5;
+            run(s, 20003, row.xp3, row.factor);
+            EXPECT_EQ(E::count, 3);
+            EXPECT_EQ(E::data_list[3].x[0], -5.0);
+            if (row.finite) {
+                for (int c = 0; c < 3; ++c)
+                    EXPECT_TRUE(std::isfinite(E::xp[c]) && std::isfinite(E::vy[c]));
+                EXPECT_TRUE(std::isfinite(E::am_list[3]));
+            } else {
+                EXPECT_FALSE(std::isfinite(E::am_list[3]));
+            }
+        }
+    }
+}
+
+TEST(DegenerateInputs, CoincidentBodiesStopTheClock)
+{
+    // Planets 1 and 2 start on one spot with different speeds: ratio 0.
+    run(Scheme::Euler, 2, 1, 1);
+    EXPECT_EQ(E::dtmin, 0.0);
+    EXPECT_EQ(E::dt, 0.0);
+    EXPECT_TRUE(std::isnan(E::vx[1]));
+    EXPECT_TRUE(std::isnan(E::vx[2]));
+    EXPECT_FALSE(std::isnan(E::vx[0]));
+}
+
+TEST(DegenerateInputs, BodiesAtRestGiveTheLargestStep)
+{
+    E::setParam(2, 1);
+    for (int c = 0; c < 3; ++c)
+        E::vx[c] = E::vy[c] = 0;
+    CThreeBodyEuler euler;
+    E::nstep = 2;
+    euler.Calculation();
+    EXPECT_EQ(E::dtmin, 1e11);
+    EXPECT_TRUE(MatchesPrinted(E::dt, "628946849.2"));
+}

@@ -1,0 +1,185 @@
+// Initial conditions, engine construction and the conservation statistics.
+#include "printed_value.h"
+#include "three_bodycalc.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <limits>
+
+using E = CCalcEngine;
+
+namespace {
+
+struct StartCase {
+    const char *name;
+    double xp3;
+    double factor;
+    const char *xp[3];
+    const char *vy[3];
+};
+
+class SetParamTest : public ::testing::TestWithParam<StartCase> {};
+
+}  // namespace
+
+TEST_P(SetParamTest, PlacesBodiesInTheCentreOfMassFrame)
+{
+    const StartCase &c = GetParam();
+    E::setParam(c.xp3, c.factor);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_TRUE(MatchesPrinted(E::xp[i], c.xp[i])) << "xp[" << i << "]";
+        EXPECT_TRUE(MatchesPrinted(E::vy[i], c.vy[i])) << "vy[" << i << "]";
+        EXPECT_EQ(E::yp[i], 0.0);
+        EXPECT_EQ(E::vx[i], 0.0);
+    }
+    EXPECT_EQ(E::mp[0], 1.0);
+    EXPECT_EQ(E::mp[1], c.factor * 0.00095479);
+    EXPECT_EQ(E::mp[2], c.factor * 0.0002859);
+    EXPECT_EQ(E::time, 0.0);
+    EXPECT_EQ(E::factor, c.factor);
+    // The shift leaves zero total momentum.
+    const double momentum = E::mp[0] * E::vy[0] + E::mp[1] * E::vy[1] + E::mp[2] * E::vy[2];
+    EXPECT_NEAR(momentum, 0.0, 1e-15);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Starts, SetParamTest,
+    ::testing::Values(
+        StartCase{"Default", 2, 1, {"-0.0015246983", "0.9984753017", "1.9984753017"},
+                  {"-0.0011560022", "0.9993212789", "0.7060518527"}},
+        // The speed follows the real distance, not a truncated one.
+        StartCase{"HalfwayDistance", 2.5, 1, {"-0.001667471185", "0.9983325288", "2.498332529"},
+                  {"-0.001134682796", "0.9993425983", "0.6314112523"}},
+        StartCase{"InsidePlanet1", 0.5, 1, {"-0.001096379733", "0.9989036203", "0.4989036203"},
+                  {"-0.001357942369", "0.9991193387", "1.413057767"}},
+        StartCase{"Massless", 2, 0, {"0", "1", "2"}, {"0", "1", "1"}}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(SetParam, DefaultCentreOfMass)
+{
+    E::setParam(2, 1);
+    EXPECT_TRUE(MatchesPrinted(E::xg, "0.0015246983"));
+    EXPECT_EQ(E::yg, 0.0);
+    EXPECT_EQ(E::vxg, 0.0);
+    EXPECT_TRUE(MatchesPrinted(E::vyg, "0.0011560022"));
+}
+
+TEST(SetParam, NegativeDistanceOrbitsTheOtherWay)
+{
+    E::setParam(-2, 1);
+    EXPECT_LT(E::xp[2], 0.0);
+    EXPECT_GT(E::vy[2], 0.0);
+    EXPECT_GT(E::vy[1], 0.0);
+    // Planet 2 circles clockwise while planet 1 circles counter-clockwise.
+    EXPECT_LT(E::xp[2] * E::vy[2], 0.0);
+    EXPECT_GT(E::xp[1] * E::vy[1], 0.0);
+}
+
+TEST(SetParam, TouchesNothingButTheBodiesAndTime)
+{
+    E::nstep = 1234;
+    E::count = 7;
+    E::dt = 0.5;
+    E::dtmin = 0.25;
+    E::vp = 3;
+    E::am_list[0] = 42;
+    E::data_list[0].x[0] = 99;
+    E::setParam(2, 1);
+    EXPECT_EQ(E::nstep, 1234);
+    EXPECT_EQ(E::count, 7);
+    EXPECT_EQ(E::dt, 0.5);
+    EXPECT_EQ(E::dtmin, 0.25);
+    EXPECT_EQ(E::vp, 3.0);
+    EXPECT_EQ(E::am_list[0], 42.0);
+    EXPECT_EQ(E::data_list[0].x[0], 99.0);
+}
+
+TEST(SetParam, DegenerateInputsGiveIeeeValues)
+{
+    // Planet 2 on the star: infinite speed, every velocity non-finite.
+    E::setParam(0, 1);
+    EXPECT_TRUE(std::isinf(E::vyg));
+    for (double v : E::vy)
+        EXPECT_FALSE(std::isfinite(v));
+
+    // A negative factor large enough to make the root for planet 1 negative.
+    E::setParam(2, -2000);
+    EXPECT_TRUE(std::isnan(E::vy[1]));
+
+    E::setParam(std::numeric_limits<double>::infinity(), 1);
+    EXPECT_FALSE(std::isfinite(E::xp[0]));
+    E::setParam(std::numeric_limits<double>::quiet_NaN(), 1);
+    EXPECT_TRUE(std::isnan(E::xp[2]));
+}
+
+TEST(Construction, ResetsSharedRunLengthAndSetsPi)
+{
+    E::nstep = 17;
+    E::maxtime = 0;
+    CThreeBodyEuler euler;
+    EXPECT_EQ(E::nstep, 1000000);
+    EXPECT_EQ(E::maxtime, 300000);
+    E::nstep = 17;
+    CThreeBodyRK2 rk2;
+    EXPECT_EQ(E::nstep, 1000000);
+    E::nstep = 17;
+    CThreeBodyRK4 rk4;
+    EXPECT_EQ(E::nstep, 1000000);
+    // The 14-digit literal, not the full-precision constant.
+    EXPECT_EQ(rk4.pi, 3.1415926535898);
+    EXPECT_NE(rk4.pi, 3.14159265358979323846);
+}
+
+namespace {
+
+void setSamples(std::initializer_list<std::array<double, 3>> ams)
+{
+    int n = 0;
+    for (const auto &am : ams) {
+        for (int k = 0; k < 3; ++k)
+            E::data_list[n].am[k] = am[k];
+        ++n;
+    }
+    E::count = n;
+}
+
+}  // namespace
+
+TEST(Statistics, PopulationVariancesPerBodyAndOfTheTotal)
+{
+    setSamples({{1, 2, 3}, {3, 2, 1}});
+    E::CalcStDeviation();
+    EXPECT_EQ(E::am_list[0], 1.0);
+    EXPECT_EQ(E::am_list[1], 0.0);
+    EXPECT_EQ(E::am_list[2], 1.0);
+    EXPECT_EQ(E::am_list[3], 0.0);
+
+    setSamples({{0.5, 7, -3}});
+    E::CalcStDeviation();
+    for (double v : E::am_list)
+        EXPECT_EQ(v, 0.0);
+
+    setSamples({{1, 0, 0}, {2, 0, 0}, {3, 0, 0}, {4, 0, 0}});
+    E::CalcStDeviation();
+    EXPECT_EQ(E::am_list[0], 1.25);  // divisor n, not n - 1
+    EXPECT_EQ(E::am_list[3], 1.25);
+}
+
+TEST(Statistics, NoSamplesGiveNaN)
+{
+    E::count = 0;
+    E::CalcStDeviation();
+    for (double v : E::am_list)
+        EXPECT_TRUE(std::isnan(v));
+}
+
+TEST(Statistics, OnlyTheFirstCountSamplesCount)
+{
+    setSamples({{1, 1, 1}, {1, 1, 1}, {50, -9, 1e9}});
+    E::count = 2;
+    E::CalcStDeviation();
+    for (double v : E::am_list)
+        EXPECT_EQ(v, 0.0);
+}
