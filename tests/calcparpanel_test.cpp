@@ -1,0 +1,255 @@
+// The form: start-up contents, scheme choice, runs from typed inputs,
+// unparsable text, and the view drawing each run's own samples.
+#include "CalcParPanel.h"
+#include "DrawField.h"
+#include "three_bodycalc.h"
+#include "view_probe.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+
+#include <cmath>
+#include <cstring>
+
+using E = CCalcEngine;
+using namespace viewprobe;
+
+namespace {
+
+struct BodyState {
+    double xp[3], yp[3], vx[3], vy[3];
+    static BodyState take()
+    {
+        BodyState s;
+        std::memcpy(s.xp, E::xp, sizeof s.xp);
+        std::memcpy(s.yp, E::yp, sizeof s.yp);
+        std::memcpy(s.vx, E::vx, sizeof s.vx);
+        std::memcpy(s.vy, E::vy, sizeof s.vy);
+        return s;
+    }
+    bool operator==(const BodyState &o) const { return std::memcmp(this, &o, sizeof o) == 0; }
+};
+
+// The end state of a run made directly on the engine.
+BodyState directRun(CCalcEngine &engine, double xp3, double factor, int nstep)
+{
+    E::setParam(xp3, factor);
+    E::nstep = nstep;
+    engine.Calculation();
+    return BodyState::take();
+}
+
+}  // namespace
+
+class CalcParPanelTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        view = new CDrawField();
+        view->resize(800, 800);
+        panel = new CCalcParPanel(view);
+        // The start-up sequence, as the program performs it.
+        panel->euler = euler;
+        panel->rk2 = rk2;
+        panel->rk4 = rk4;
+        panel->currentEngine = rk2;
+        E::nstep = 1000000;  // what constructing the engines sets
+        E::setParam(2.0, 1.0);
+        panel->updateParam();
+        rk2->Calculation();
+        panel->updateAMInfo();
+        view->drawSpot(E::data_list, E::count);
+    }
+    void cleanup()
+    {
+        delete panel;
+        delete view;
+    }
+
+    void startupContents()
+    {
+        QCOMPARE(edit("nstepEdit")->text(), QString("1000000"));
+        QCOMPARE(edit("xp3Edit")->text(), QString("1.99848"));
+        QCOMPARE(edit("factorEdit")->text(), QString("1"));
+        checkResultsShowEngine();
+        QCOMPARE(edit("starEdit")->text().left(5), QString("2.608"));
+        QCOMPARE(edit("totalEdit")->text().left(5), QString("3.297"));
+        auto *combo = panel->findChild<QComboBox *>("solverCombo");
+        QCOMPARE(combo->count(), 3);
+        QCOMPARE(combo->itemText(0), QString("Runge Kutta2"));
+        QCOMPARE(combo->itemText(1), QString("Euler"));
+        QCOMPARE(combo->itemText(2), QString("Runge Kutta4"));
+        QCOMPARE(combo->currentIndex(), 0);
+    }
+
+    void schemeChoice_data()
+    {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("0 midpoint") << 0 << "rk2";
+        QTest::newRow("1 Euler") << 1 << "euler";
+        QTest::newRow("2 fourth order") << 2 << "rk4";
+        QTest::newRow("-1 fourth order") << -1 << "rk4";
+        QTest::newRow("7 fourth order") << 7 << "rk4";
+    }
+    void schemeChoice()
+    {
+        QFETCH(int, index);
+        QFETCH(QString, expected);
+        auto *combo = panel->findChild<QComboBox *>("solverCombo");
+        if (index >= 0 && index < combo->count()) {
+            combo->setCurrentIndex((index + 1) % 3);  // make sure the signal fires
+            combo->setCurrentIndex(index);
+        } else {
+            QVERIFY(QMetaObject::invokeMethod(panel, "changeSolver", Q_ARG(int, index)));
+        }
+        CCalcEngine *want = expected == "rk2" ? static_cast<CCalcEngine *>(rk2)
+                            : expected == "euler" ? static_cast<CCalcEngine *>(euler)
+                                                  : static_cast<CCalcEngine *>(rk4);
+        QCOMPARE(panel->currentEngine, want);
+
+        // "update" runs that scheme, and the choice holds for the next run.
+        typeInputs("20002", "2.5", "0.5");
+        for (int run = 0; run < 2; ++run) {
+            clickUpdate();
+            CThreeBodyEuler e;  // only its update step matters
+            CCalcEngine &reference = expected == "rk2" ? static_cast<CCalcEngine &>(*rk2)
+                                     : expected == "euler" ? static_cast<CCalcEngine &>(*euler)
+                                                           : static_cast<CCalcEngine &>(*rk4);
+            const BodyState fromPanel = BodyState::take();
+            QVERIFY(fromPanel == directRun(reference, 2.5, 0.5, 20002));
+            if (expected != "euler")
+                QVERIFY(!(fromPanel == directRun(e, 2.5, 0.5, 20002)));
+        }
+    }
+
+    void updateRunsWithTheTypedInputs()
+    {
+        typeInputs(" 30003", "3", "2");
+        clickUpdate();
+        QCOMPARE(E::nstep, 30003);
+        QCOMPARE(E::factor, 2.0);
+        QCOMPARE(E::count, 4);
+        QCOMPARE(E::mp[1], 2 * 0.00095479);
+        const BodyState fromPanel = BodyState::take();
+        CThreeBodyRK2 reference;
+        QVERIFY(fromPanel == directRun(reference, 3, 2, 30003));
+        checkResultsShowEngine();
+        // The inputs keep exactly what was typed.
+        QCOMPARE(edit("nstepEdit")->text(), QString(" 30003"));
+        QCOMPARE(edit("xp3Edit")->text(), QString("3"));
+    }
+
+    void unparsableRunLengthTakesNoSamples_data()
+    {
+        QTest::addColumn<QString>("nstep");
+        QTest::newRow("exponent") << "1e6";
+        QTest::newRow("letters") << "abc";
+        QTest::newRow("empty") << "";
+        QTest::newRow("separators") << "1,000";
+        QTest::newRow("beyond 32 bits") << "2147483648";
+    }
+    void unparsableRunLengthTakesNoSamples()
+    {
+        QFETCH(QString, nstep);
+        typeInputs(nstep, "2", "1");
+        clickUpdate();
+        QCOMPARE(E::nstep, 0);
+        QCOMPARE(E::count, 0);
+        for (const char *name : {"starEdit", "planet1Edit", "planet2Edit", "totalEdit"})
+            QCOMPARE(edit(name)->text(), QString("nan"));
+        QCOMPARE(countNotBackground(render(*view)), 0);
+        QCOMPARE(edit("nstepEdit")->text(), nstep);
+    }
+
+    void unparsableFactorGivesMasslessPlanets()
+    {
+        typeInputs("20002", "2", "heavy");
+        clickUpdate();
+        QCOMPARE(E::factor, 0.0);
+        QCOMPARE(E::mp[1], 0.0);
+        QCOMPARE(E::mp[2], 0.0);
+        checkResultsShowEngine();
+    }
+
+    void resultsAreOverwrittenByTheNextRun()
+    {
+        edit("starEdit")->setText("typed by the user");
+        typeInputs("20002", "2", "1");
+        clickUpdate();
+        checkResultsShowEngine();
+    }
+
+    void viewDrawsOnlyThisRunsSamples()
+    {
+        // The start-up run left 100 samples; planet 2 circled at distance 2.
+        QCOMPARE(E::count, 100);
+        const DATA_LIST stale = E::data_list[99];
+        typeInputs("300000", "3", "1");  // 30 samples, planet 2 at distance 3
+        clickUpdate();
+        QCOMPARE(E::count, 30);
+        QCOMPARE(E::data_list[99].x[2], stale.x[2]);  // still in the store ...
+        const QImage image = render(*view);
+        const int px = CDrawField::toPixel(150, stale.x[2]);
+        const int py = CDrawField::toPixel(150, stale.y[2]);
+        QCOMPARE(at(image, px, py), kBackground);  // ... but not drawn
+        const DATA_LIST &fresh = E::data_list[29];
+        QCOMPARE(at(image, CDrawField::toPixel(150, fresh.x[1]), CDrawField::toPixel(150, fresh.y[1])),
+                 kBodyColours[1]);
+
+        // A longer run is drawn whole.
+        typeInputs("2000000", "2", "1");
+        clickUpdate();
+        QCOMPARE(E::count, 200);
+        const DATA_LIST &late = E::data_list[150];
+        QCOMPARE(render(*view).pixelColor(CDrawField::toPixel(150, late.x[1]), CDrawField::toPixel(150, late.y[1])),
+                 kBodyColours[1]);
+    }
+
+    void zoomButtonsDriveTheView()
+    {
+        const DATA_LIST &first = E::data_list[0];
+        auto *in = panel->findChild<QPushButton *>("zoomInButton");
+        QTest::mouseClick(in, Qt::LeftButton);
+        const QImage image = render(*view);
+        QCOMPARE(image.pixelColor(CDrawField::toPixel(160, first.x[2]), CDrawField::toPixel(160, first.y[2])),
+                 kBodyColours[2]);
+    }
+
+private:
+    QLineEdit *edit(const char *name) { return panel->findChild<QLineEdit *>(name); }
+
+    void typeInputs(const QString &nstep, const QString &xp3, const QString &factor)
+    {
+        for (auto [name, text] : {std::pair{"nstepEdit", nstep}, {"xp3Edit", xp3}, {"factorEdit", factor}}) {
+            edit(name)->clear();
+            QTest::keyClicks(edit(name), text);
+        }
+    }
+
+    void clickUpdate() { QTest::mouseClick(panel->findChild<QPushButton *>("updateButton"), Qt::LeftButton); }
+
+    void checkResultsShowEngine()
+    {
+        const char *names[4] = {"starEdit", "planet1Edit", "planet2Edit", "totalEdit"};
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(edit(names[i])->text(), QString::number(E::am_list[i], 'g', 6));
+    }
+
+    CDrawField *view = nullptr;
+    CCalcParPanel *panel = nullptr;
+    // Engines hold no state of their own; the program keeps them for its life.
+    CThreeBodyEuler eulerEngine;
+    CThreeBodyRK2 rk2Engine;
+    CThreeBodyRK4 rk4Engine;
+    CThreeBodyEuler *euler = &eulerEngine;
+    CThreeBodyRK2 *rk2 = &rk2Engine;
+    CThreeBodyRK4 *rk4 = &rk4Engine;
+};
+
+QTEST_MAIN(CalcParPanelTest)
+#include "calcparpanel_test.moc"

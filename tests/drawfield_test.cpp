@@ -1,0 +1,177 @@
+// The trajectory view: background, dot placement, colours, order and zoom.
+#include "DrawField.h"
+#include "three_bodycalc.h"
+#include "view_probe.h"
+
+#include <QtTest>
+
+#include <climits>
+#include <cmath>
+#include <limits>
+
+using namespace viewprobe;
+
+namespace {
+
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// A sample with every body off screen (NaN never makes a dot).
+DATA_LIST hiddenSample()
+{
+    DATA_LIST d{};
+    for (int b = 0; b < 3; ++b)
+        d.x[b] = d.y[b] = kNaN;
+    return d;
+}
+
+}  // namespace
+
+class DrawFieldTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        view = new CDrawField();
+        view->resize(800, 800);
+    }
+    void cleanup() { delete view; }
+
+    void backgroundOnlyWithoutData()
+    {
+        QCOMPARE(countNotBackground(render(*view)), 0);
+        view->zoomIn();
+        view->zoomOut();
+        view->zoomOut();
+        QCOMPARE(countNotBackground(render(*view)), 0);
+        view->drawSpot(samples, 0);
+        QCOMPARE(countNotBackground(render(*view)), 0);
+    }
+
+    void dotPlacement_data()
+    {
+        QTest::addColumn<double>("x");
+        QTest::addColumn<double>("y");
+        QTest::addColumn<int>("px");
+        QTest::addColumn<int>("py");
+        QTest::newRow("unit x") << 1.0 << 0.0 << 550 << 400;
+        QTest::newRow("unit y is drawn below") << 0.0 << 1.0 << 400 << 550;
+        QTest::newRow("400.6 truncates") << 0.004 << 0.0 << 400 << 400;
+        QTest::newRow("399.4 truncates") << -0.004 << 0.0 << 399 << 400;
+        QTest::newRow("-0.5 truncates toward zero") << -2.67 << 0.0 << 0 << 400;
+        QTest::newRow("negative quadrant") << -1.0 << -1.0 << 250 << 250;
+    }
+    void dotPlacement()
+    {
+        QFETCH(double, x);
+        QFETCH(double, y);
+        QFETCH(int, px);
+        QFETCH(int, py);
+        for (int body = 0; body < 3; ++body) {
+            samples[0] = hiddenSample();
+            samples[0].x[body] = x;
+            samples[0].y[body] = y;
+            view->drawSpot(samples, 1);
+            const QImage image = render(*view);
+            if (px >= 2)
+                QVERIFY2(hasDot(image, px, py, kBodyColours[body]), qPrintable(QString::number(body)));
+            else  // clipped at the left edge: the visible part of the square
+                QCOMPARE(at(image, 0, py), kBodyColours[body]);
+        }
+    }
+
+    void drawingOrder()
+    {
+        // Within a sample planet 2 covers planet 1 covers the star.
+        samples[0] = DATA_LIST{};
+        view->drawSpot(samples, 1);
+        QVERIFY(hasDot(render(*view), 400, 400, kBodyColours[2]));
+
+        // A later sample covers an earlier one.
+        samples[0] = hiddenSample();
+        samples[1] = hiddenSample();
+        samples[0].x[2] = 1;
+        samples[0].y[2] = 0;
+        samples[1].x[0] = 1;
+        samples[1].y[0] = 0;
+        view->drawSpot(samples, 2);
+        QVERIFY(hasDot(render(*view), 550, 400, kBodyColours[0]));
+    }
+
+    void readsTheArrayAgainOnEveryPaint()
+    {
+        samples[0] = hiddenSample();
+        samples[0].x[1] = 1;
+        samples[0].y[1] = 0;
+        view->drawSpot(samples, 1);
+        samples[0].x[1] = -1;  // rewritten in place, as a run does
+        const QImage image = render(*view);
+        QVERIFY(hasDot(image, 250, 400, kBodyColours[1]));
+        QCOMPARE(at(image, 550, 400), kBackground);
+    }
+
+    void zoom()
+    {
+        samples[0] = hiddenSample();
+        samples[0].x[1] = 1;
+        samples[0].y[1] = 0;
+        view->drawSpot(samples, 1);
+        view->zoomIn();
+        QVERIFY(hasDot(render(*view), 560, 400, kBodyColours[1]));
+        view->zoomOut();
+        view->zoomOut();
+        QVERIFY(hasDot(render(*view), 540, 400, kBodyColours[1]));
+        // Scale stops at 10: never one pixel for everything, never mirrored.
+        for (int i = 0; i < 30; ++i)
+            view->zoomOut();
+        QVERIFY(hasDot(render(*view), 410, 400, kBodyColours[1]));
+        view->zoomIn();
+        QVERIFY(hasDot(render(*view), 420, 400, kBodyColours[1]));
+    }
+
+    void unrepresentableCoordinatesDrawNothing()
+    {
+        const double inf = std::numeric_limits<double>::infinity();
+        const double hostile[] = {kNaN, inf, -inf, 1e300, -1e300, 2147483648.0, -2147483649.0,
+                                  14316555.0, -14316560.0, std::numeric_limits<double>::max()};
+        int n = 0;
+        for (double x : hostile)
+            for (double y : {0.0, x}) {
+                samples[n] = hiddenSample();
+                for (int b = 0; b < 3; ++b) {
+                    samples[n].x[b] = x;
+                    samples[n].y[b] = y;
+                }
+                ++n;
+            }
+        view->drawSpot(samples, n);
+        for (int zoom = 0; zoom < 40; ++zoom) {
+            QCOMPARE(countNotBackground(render(*view)), 0);
+            view->zoomIn();
+        }
+        for (int zoom = 0; zoom < 60; ++zoom) {
+            view->zoomOut();
+            QCOMPARE(countNotBackground(render(*view)), 0);
+        }
+    }
+
+    void pixelConversion()
+    {
+        QCOMPARE(CDrawField::toPixel(150, 1.0), 550);
+        QCOMPARE(CDrawField::toPixel(150, -2.67), 0);
+        QCOMPARE(CDrawField::toPixel(150, -0.004), 399);
+        QCOMPARE(CDrawField::toPixel(1, 2147483247.0), INT_MAX);
+        QCOMPARE(CDrawField::toPixel(1, 2147483248.0), INT_MIN);
+        QCOMPARE(CDrawField::toPixel(1, -2147484048.5), INT_MIN);
+        QCOMPARE(CDrawField::toPixel(INT_MAX, 1.0), INT_MIN);
+        QCOMPARE(CDrawField::toPixel(150, kNaN), INT_MIN);
+        QCOMPARE(CDrawField::toPixel(150, std::numeric_limits<double>::infinity()), INT_MIN);
+    }
+
+private:
+    CDrawField *view = nullptr;
+    DATA_LIST samples[32];
+};
+
+QTEST_MAIN(DrawFieldTest)
+#include "drawfield_test.moc"

@@ -1,0 +1,297 @@
+// The real program in a real X server: Xvfb is started and stopped here.
+// Checks the window, the start-up trajectory on screen, a window manager's
+// close request ending the program with status 0, and the one-line message
+// when no display can be opened.
+// gtest before Xlib: Xlib's macros (None, Bool, ...) break gtest's headers.
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+const char *gProgram = nullptr;
+const char kTitle[] = "3 Body Problem Application";
+
+using Clock = std::chrono::steady_clock;
+
+// Waits up to `seconds` for the child; returns its wait status or -1.
+int waitFor(pid_t pid, double seconds)
+{
+    const auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
+    int status = 0;
+    while (Clock::now() < deadline) {
+        if (waitpid(pid, &status, WNOHANG) == pid)
+            return status;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return -1;
+}
+
+void stop(pid_t pid)
+{
+    if (pid > 0 && waitFor(pid, 0) == -1) {
+        kill(pid, SIGKILL);
+        waitFor(pid, 5);
+    }
+}
+
+class XvfbServer {
+public:
+    XvfbServer()
+    {
+        int fds[2];
+        if (pipe(fds) != 0)
+            return;
+        pid = fork();
+        if (pid == 0) {
+            close(fds[0]);
+            const std::string fd = std::to_string(fds[1]);
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1600x1200x24", "-nolisten", "tcp",
+                   static_cast<char *>(nullptr));
+            _exit(127);
+        }
+        close(fds[1]);
+        // Read up to the newline, and keep the pipe open: Xvfb dies if its
+        // write finds the reader gone.
+        readEnd = fds[0];
+        std::string number;
+        char c;
+        while (read(readEnd, &c, 1) == 1 && c != '\n')
+            number += c;
+        if (!number.empty())
+            display = ":" + number;
+    }
+    ~XvfbServer()
+    {
+        stop(pid);
+        if (readEnd >= 0)
+            close(readEnd);
+    }
+    pid_t pid = -1;
+    int readEnd = -1;
+    std::string display;
+};
+
+pid_t startProgram(const std::vector<std::pair<const char *, const char *>> &env)
+{
+    const pid_t pid = fork();
+    if (pid == 0) {
+        unsetenv("QT_QPA_PLATFORM");
+        unsetenv("WAYLAND_DISPLAY");
+        unsetenv("DISPLAY");
+        for (const auto &[name, value] : env)
+            setenv(name, value, 1);
+        execl(gProgram, gProgram, static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    return pid;
+}
+
+Window findByTitle(Display *dpy, Window w)
+{
+    char *name = nullptr;
+    if (XFetchName(dpy, w, &name) && name) {
+        const bool match = std::strcmp(name, kTitle) == 0;
+        XFree(name);
+        XWindowAttributes attributes;
+        if (match && XGetWindowAttributes(dpy, w, &attributes) && attributes.map_state == IsViewable)
+            return w;
+    }
+    Window root, parent, *children = nullptr;
+    unsigned n = 0;
+    Window found = 0;
+    if (XQueryTree(dpy, w, &root, &parent, &children, &n)) {
+        for (unsigned i = 0; i < n && !found; ++i)
+            found = findByTitle(dpy, children[i]);
+        if (children)
+            XFree(children);
+    }
+    return found;
+}
+
+struct Rgb {
+    int r, g, b;
+};
+
+struct Screenshot {
+    int width = 0, height = 0;
+    std::vector<Rgb> pixels;
+    Rgb at(int x, int y) const { return pixels[size_t(y) * width + x]; }
+};
+
+Screenshot capture(Display *dpy, Window w)
+{
+    Screenshot shot;
+    XWindowAttributes a;
+    XGetWindowAttributes(dpy, w, &a);
+    XImage *image = XGetImage(dpy, w, 0, 0, a.width, a.height, AllPlanes, ZPixmap);
+    if (!image)
+        return shot;
+    shot.width = a.width;
+    shot.height = a.height;
+    for (int y = 0; y < a.height; ++y)
+        for (int x = 0; x < a.width; ++x) {
+            const unsigned long p = XGetPixel(image, x, y);
+            shot.pixels.push_back({int((p >> 16) & 0xff), int((p >> 8) & 0xff), int(p & 0xff)});
+        }
+    XDestroyImage(image);
+    return shot;
+}
+
+struct Dots {
+    std::vector<std::pair<int, int>> points;
+    double cx = 0, cy = 0;
+};
+
+Dots pixelsOf(const Screenshot &shot, Rgb colour)
+{
+    Dots d;
+    for (int y = 0; y < shot.height; ++y)
+        for (int x = 0; x < shot.width; ++x) {
+            const Rgb p = shot.at(x, y);
+            if (p.r == colour.r && p.g == colour.g && p.b == colour.b) {
+                d.points.emplace_back(x, y);
+                d.cx += x;
+                d.cy += y;
+            }
+        }
+    if (!d.points.empty()) {
+        d.cx /= double(d.points.size());
+        d.cy /= double(d.points.size());
+    }
+    return d;
+}
+
+}  // namespace
+
+TEST(RealWindow, ShowsTheStartupTrajectoryAndClosesCleanly)
+{
+    XvfbServer server;
+    ASSERT_FALSE(server.display.empty()) << "Xvfb did not start";
+    Display *dpy = nullptr;
+    for (int i = 0; i < 100 && !dpy; ++i) {
+        dpy = XOpenDisplay(server.display.c_str());
+        if (!dpy)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ASSERT_TRUE(dpy);
+
+    const pid_t program = startProgram({{"DISPLAY", server.display.c_str()}});
+    Window window = 0;
+    const auto deadline = Clock::now() + std::chrono::seconds(60);
+    while (!window && Clock::now() < deadline) {
+        window = findByTitle(dpy, DefaultRootWindow(dpy));
+        if (!window)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ASSERT_TRUE(window) << "no window titled \"" << kTitle << "\"";
+
+    // Wait for the first paint: the star's red dot.
+    Screenshot shot;
+    Dots star;
+    while (star.points.empty() && Clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        shot = capture(dpy, window);
+        star = pixelsOf(shot, {250, 50, 50});
+    }
+    ASSERT_FALSE(star.points.empty()) << "no star on screen";
+    // The view's origin (400, 400) lies a layout margin in from the window's corner.
+    EXPECT_NEAR(star.cx, 400, 25);
+    EXPECT_NEAR(star.cy, 400, 25);
+    EXPECT_LE(star.points.size(), 64u);  // the star barely moves
+
+    const Dots planet1 = pixelsOf(shot, {50, 250, 50});
+    const Dots planet2 = pixelsOf(shot, {50, 50, 250});
+    ASSERT_GT(planet1.points.size(), 300u);
+    ASSERT_GT(planet2.points.size(), 300u);
+    for (const auto &[points, radius] : {std::pair{&planet1.points, 150.0}, {&planet2.points, 300.0}}) {
+        for (const auto &[x, y] : *points) {
+            const double r = std::hypot(x - star.cx, y - star.cy);
+            ASSERT_NEAR(r, radius, 5) << "dot at " << x << "," << y;
+        }
+    }
+    // Planet 1's dots go all the way round: every quadrant has some.
+    int quadrants[4] = {};
+    for (const auto &[x, y] : planet1.points)
+        ++quadrants[(x > star.cx) + 2 * (y > star.cy)];
+    for (int q : quadrants)
+        EXPECT_GT(q, 20);
+
+    // Close as a window manager does: WM_PROTOCOLS / WM_DELETE_WINDOW.
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(dpy, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = long(XInternAtom(dpy, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(dpy, window, False, NoEventMask, &event);
+    XFlush(dpy);
+    const int status = waitFor(program, 20);
+    stop(program);
+    XCloseDisplay(dpy);
+    ASSERT_NE(status, -1) << "program did not end after the close request";
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+TEST(RealWindow, WithoutADisplayItSaysSoInOneLine)
+{
+    for (const char *display : {static_cast<const char *>(nullptr), ":4999"}) {
+        int fds[2];
+        ASSERT_EQ(pipe(fds), 0);
+        const pid_t pid = fork();
+        if (pid == 0) {
+            dup2(fds[1], STDERR_FILENO);
+            close(fds[0]);
+            unsetenv("QT_QPA_PLATFORM");
+            unsetenv("WAYLAND_DISPLAY");
+            unsetenv("DISPLAY");
+            if (display)
+                setenv("DISPLAY", display, 1);
+            execl(gProgram, gProgram, static_cast<char *>(nullptr));
+            _exit(127);
+        }
+        close(fds[1]);
+        std::string output;
+        char buf[256];
+        ssize_t n;
+        while ((n = read(fds[0], buf, sizeof buf)) > 0)
+            output.append(buf, size_t(n));
+        close(fds[0]);
+        const int status = waitFor(pid, 30);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 1);
+        // One line of ours at the end, after whatever Qt printed first.
+        ASSERT_FALSE(output.empty());
+        EXPECT_EQ(output.back(), '\n');
+        const std::string last = output.substr(output.rfind('\n', output.size() - 2) + 1);
+        EXPECT_NE(last.find("cannot open a display"), std::string::npos) << output;
+        EXPECT_NE(last.find("xvfb-run"), std::string::npos);
+    }
+}
+
+int main(int argc, char **argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s PATH-TO-threebody\n", argv[0]);
+        return 2;
+    }
+    gProgram = argv[1];
+    return RUN_ALL_TESTS();
+}
