@@ -1,46 +1,117 @@
-// Time per pass of each scheme, and the whole start-up run.
+// Time per pass of each scheme on every path this processor runs, against
+// the plain pair-by-pair evaluation in the same process, and the whole
+// start-up run. After the usual table it prints each path's ratio to plain.
+#include "plain_passes.h"
+#include "simd_path.h"
 #include "three_bodycalc.h"
 
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
 using E = CCalcEngine;
+using threebody::Scheme;
+using threebody::SimdPath;
 
 namespace {
 
 constexpr int kPasses = 100000;
+const double kPi = 3.1415926535898;
+const char *const kSchemeNames[] = {"Euler", "Midpoint", "RungeKutta4"};
 
-template <class Engine>
-void BM_Pass(benchmark::State &state)
+// Path index -1 is the plain evaluation.
+void runOnce(Scheme scheme, int path, int nstep)
 {
-    Engine engine;
+    E::setParam(2, 1);
+    E::nstep = nstep;
+    if (path < 0)
+        reference::runPlainPasses(scheme, kPi);
+    else
+        threebody::runPasses(SimdPath(path), scheme, kPi);
+    E::CalcStDeviation();
+}
+
+void BM_Pass(benchmark::State &state, Scheme scheme, int path)
+{
     for (auto _ : state) {
-        E::setParam(2, 1);
-        E::nstep = kPasses + 1;
-        engine.Calculation();
+        runOnce(scheme, path, kPasses + 1);
         benchmark::DoNotOptimize(E::xp[1]);
     }
-    // Reported per pass: items/s is passes per second.
-    state.SetItemsProcessed(state.iterations() * kPasses);
     state.counters["ns_per_pass"] = benchmark::Counter(
         double(state.iterations()) * kPasses, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-void BM_StartupRun(benchmark::State &state)
+void BM_StartupRun(benchmark::State &state, int path)
 {
-    CThreeBodyRK2 engine;
     for (auto _ : state) {
-        E::setParam(2, 1);
-        E::nstep = 1000000;
-        engine.Calculation();
+        runOnce(Scheme::Midpoint, path, 1000000);
         benchmark::DoNotOptimize(E::am_list[3]);
     }
 }
 
+// Collects the median of each benchmark's repetitions (or its only run).
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run> &runs) override
+    {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run &run : runs) {
+            const bool aggregate = run.run_type == Run::RT_Aggregate;
+            if (aggregate && run.aggregate_name != "median")
+                continue;
+            const std::string name = run.run_name.function_name;
+            if (!aggregate && medians.count(name))
+                continue;
+            medians[name] = run.GetAdjustedRealTime();
+        }
+    }
+    std::map<std::string, double> medians;
+};
+
+std::string passName(int scheme, int path)
+{
+    return std::string("Pass/") + kSchemeNames[scheme] + "/" +
+           (path < 0 ? "plain" : threebody::pathName(SimdPath(path)));
+}
+
 }  // namespace
 
-BENCHMARK_TEMPLATE(BM_Pass, CThreeBodyEuler)->Unit(benchmark::kMillisecond);
-BENCHMARK_TEMPLATE(BM_Pass, CThreeBodyRK2)->Unit(benchmark::kMillisecond);
-BENCHMARK_TEMPLATE(BM_Pass, CThreeBodyRK4)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_StartupRun)->Unit(benchmark::kMillisecond);
+int main(int argc, char **argv)
+{
+    std::vector<int> paths = {-1};
+    for (int p = 0; p < 2; ++p)
+        if (threebody::pathSupported(SimdPath(p)))
+            paths.push_back(p);
 
-BENCHMARK_MAIN();
+    for (int s = 0; s < 3; ++s)
+        for (int p : paths)
+            benchmark::RegisterBenchmark(passName(s, p).c_str(), BM_Pass, Scheme(s), p)
+                ->Unit(benchmark::kMillisecond);
+    for (int p : paths)
+        benchmark::RegisterBenchmark(
+            (std::string("StartupRun/") + (p < 0 ? "plain" : threebody::pathName(SimdPath(p)))).c_str(),
+            BM_StartupRun, p)
+            ->Unit(benchmark::kMillisecond);
+
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+
+    std::printf("\nTime per pass as a ratio to the plain evaluation (medians of this run):\n");
+    for (int s = 0; s < 3; ++s) {
+        const auto plain = reporter.medians.find(passName(s, -1));
+        if (plain == reporter.medians.end())
+            continue;
+        std::printf("  %-12s", kSchemeNames[s]);
+        for (int p : paths)
+            if (p >= 0 && reporter.medians.count(passName(s, p)))
+                std::printf("  %s %.3f", threebody::pathName(SimdPath(p)),
+                            reporter.medians[passName(s, p)] / plain->second);
+        std::printf("\n");
+    }
+    benchmark::Shutdown();
+    return 0;
+}

@@ -44,11 +44,6 @@ public:
     static double am_list[4];
     static double factor;
     static DATA_LIST data_list[kMaxSamples];
-
-protected:
-    // The run loop shared by every scheme; Step supplies the update of a pass.
-    template <class Step>
-    void runWith();
 };
 
 class CThreeBodyEuler : public CCalcEngine {
