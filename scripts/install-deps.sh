@@ -6,8 +6,9 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libbenchmark-dev
-  qt6-base-dev
+  qt6-base-dev libx11-dev
   xvfb xauth xdotool imagemagick x11-utils
+  clang libclang-rt-14-dev valgrind
   "$@"
 )
 

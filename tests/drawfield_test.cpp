@@ -5,6 +5,7 @@
 
 #include <QtTest>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <limits>
@@ -132,25 +133,36 @@ private slots:
     void unrepresentableCoordinatesDrawNothing()
     {
         const double inf = std::numeric_limits<double>::infinity();
-        const double hostile[] = {kNaN, inf, -inf, 1e300, -1e300, 2147483648.0, -2147483649.0,
-                                  14316555.0, -14316560.0, std::numeric_limits<double>::max()};
-        int n = 0;
-        for (double x : hostile)
-            for (double y : {0.0, x}) {
-                samples[n] = hiddenSample();
-                for (int b = 0; b < 3; ++b) {
-                    samples[n].x[b] = x;
-                    samples[n].y[b] = y;
+        int scale = 150;
+        // Values just past the 32-bit pixel range depend on the scale.
+        auto fill = [&] {
+            const double pastMax = (2147483648.0 - 400) / scale * (1 + 1e-15);
+            const double pastMin = (-2147483649.0 - 400) / scale * (1 + 1e-15);
+            const double hostile[] = {kNaN, -kNaN, inf, -inf, 1e300, -1e300, pastMax, pastMin,
+                                      std::numeric_limits<double>::max(), std::numeric_limits<double>::lowest()};
+            int n = 0;
+            for (double x : hostile)
+                for (double y : {0.0, x, -x}) {
+                    samples[n] = hiddenSample();
+                    for (int b = 0; b < 3; ++b) {
+                        samples[n].x[b] = x;
+                        samples[n].y[b] = y;
+                    }
+                    ++n;
                 }
-                ++n;
-            }
-        view->drawSpot(samples, n);
+            return n;
+        };
+        view->drawSpot(samples, fill());
         for (int zoom = 0; zoom < 40; ++zoom) {
+            fill();
             QCOMPARE(countNotBackground(render(*view)), 0);
             view->zoomIn();
+            scale += 10;
         }
         for (int zoom = 0; zoom < 60; ++zoom) {
             view->zoomOut();
+            scale = std::max(10, scale - 10);
+            fill();
             QCOMPARE(countNotBackground(render(*view)), 0);
         }
     }
@@ -170,7 +182,7 @@ private slots:
 
 private:
     CDrawField *view = nullptr;
-    DATA_LIST samples[32];
+    DATA_LIST samples[32];  // the hostile set fills 30
 };
 
 QTEST_MAIN(DrawFieldTest)

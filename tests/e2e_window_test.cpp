@@ -86,8 +86,11 @@ public:
     std::string display;
 };
 
-pid_t startProgram(const std::vector<std::pair<const char *, const char *>> &env)
+// Starts the program, or `wrapper` with the program as its last argument.
+pid_t startProgram(const std::vector<std::pair<const char *, const char *>> &env,
+                   std::vector<std::string> wrapper = {})
 {
+    wrapper.push_back(gProgram);
     const pid_t pid = fork();
     if (pid == 0) {
         unsetenv("QT_QPA_PLATFORM");
@@ -95,7 +98,11 @@ pid_t startProgram(const std::vector<std::pair<const char *, const char *>> &env
         unsetenv("DISPLAY");
         for (const auto &[name, value] : env)
             setenv(name, value, 1);
-        execl(gProgram, gProgram, static_cast<char *>(nullptr));
+        std::vector<char *> argv;
+        for (std::string &a : wrapper)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        execvp(argv[0], argv.data());
         _exit(127);
     }
     return pid;
@@ -178,26 +185,52 @@ Dots pixelsOf(const Screenshot &shot, Rgb colour)
 
 }  // namespace
 
-TEST(RealWindow, ShowsTheStartupTrajectoryAndClosesCleanly)
+Display *openDisplay(const std::string &name)
 {
-    XvfbServer server;
-    ASSERT_FALSE(server.display.empty()) << "Xvfb did not start";
     Display *dpy = nullptr;
     for (int i = 0; i < 100 && !dpy; ++i) {
-        dpy = XOpenDisplay(server.display.c_str());
+        dpy = XOpenDisplay(name.c_str());
         if (!dpy)
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    ASSERT_TRUE(dpy);
+    return dpy;
+}
 
-    const pid_t program = startProgram({{"DISPLAY", server.display.c_str()}});
+Window waitForWindow(Display *dpy, Clock::time_point deadline)
+{
     Window window = 0;
-    const auto deadline = Clock::now() + std::chrono::seconds(60);
     while (!window && Clock::now() < deadline) {
         window = findByTitle(dpy, DefaultRootWindow(dpy));
         if (!window)
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
+    return window;
+}
+
+// Asks the window to close as a window manager does: WM_DELETE_WINDOW.
+void requestClose(Display *dpy, Window window)
+{
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(dpy, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = long(XInternAtom(dpy, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(dpy, window, False, NoEventMask, &event);
+    XFlush(dpy);
+}
+
+TEST(RealWindow, ShowsTheStartupTrajectoryAndClosesCleanly)
+{
+    XvfbServer server;
+    ASSERT_FALSE(server.display.empty()) << "Xvfb did not start";
+    Display *dpy = openDisplay(server.display);
+    ASSERT_TRUE(dpy);
+
+    const pid_t program = startProgram({{"DISPLAY", server.display.c_str()}});
+    const auto deadline = Clock::now() + std::chrono::seconds(60);
+    const Window window = waitForWindow(dpy, deadline);
     ASSERT_TRUE(window) << "no window titled \"" << kTitle << "\"";
 
     // Wait for the first paint: the star's red dot.
@@ -231,16 +264,7 @@ TEST(RealWindow, ShowsTheStartupTrajectoryAndClosesCleanly)
     for (int q : quadrants)
         EXPECT_GT(q, 20);
 
-    // Close as a window manager does: WM_PROTOCOLS / WM_DELETE_WINDOW.
-    XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window;
-    event.xclient.message_type = XInternAtom(dpy, "WM_PROTOCOLS", False);
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = long(XInternAtom(dpy, "WM_DELETE_WINDOW", False));
-    event.xclient.data.l[1] = CurrentTime;
-    XSendEvent(dpy, window, False, NoEventMask, &event);
-    XFlush(dpy);
+    requestClose(dpy, window);
     const int status = waitFor(program, 20);
     stop(program);
     XCloseDisplay(dpy);
@@ -283,6 +307,88 @@ TEST(RealWindow, WithoutADisplayItSaysSoInOneLine)
         EXPECT_NE(last.find("cannot open a display"), std::string::npos) << output;
         EXPECT_NE(last.find("xvfb-run"), std::string::npos);
     }
+}
+
+// Of valgrind's report, the records that come from our own code: a leak
+// whose allocation, or an invalid access, happens directly in our functions.
+std::vector<std::string> ourErrors(const std::string &report)
+{
+    const char *ours[] = {"CCalcEngine", "CThreeBody", "CDrawField", "CCalcParPanel", "CalcWindow", "threebody::",
+                          ": main ("};
+    std::vector<std::string> found;
+    size_t start = 0;
+    while (start < report.size()) {
+        // A record runs up to the next blank "==pid== " line.
+        size_t end = report.find(" \n", start);
+        if (end == std::string::npos)
+            end = report.size();
+        const std::string record = report.substr(start, end - start);
+        start = end + 2;
+        const bool leak = record.find("definitely lost") != std::string::npos;
+        const bool invalid = record.find("Invalid ") != std::string::npos ||
+                             record.find("uninitialised") != std::string::npos;
+        if (!leak && !invalid)
+            continue;
+        // The first frame that is not the allocator.
+        size_t line = 0;
+        while ((line = record.find('\n', line)) != std::string::npos) {
+            ++line;
+            const std::string frame = record.substr(line, record.find('\n', line) - line);
+            if (frame.find(" at 0x") == std::string::npos && frame.find(" by 0x") == std::string::npos)
+                continue;
+            const bool allocator = frame.find("vg_replace") != std::string::npos ||
+                                   frame.find("operator new") != std::string::npos ||
+                                   frame.find("alloc (") != std::string::npos;
+            if (allocator)
+                continue;
+            for (const char *name : ours)
+                if (frame.find(name) != std::string::npos)
+                    found.push_back(record);
+            break;
+        }
+    }
+    return found;
+}
+
+TEST(Valgrind, StartAndCloseLoseNothingOfOurs)
+{
+    XvfbServer server;
+    ASSERT_FALSE(server.display.empty()) << "Xvfb did not start";
+    Display *dpy = openDisplay(server.display);
+    ASSERT_TRUE(dpy);
+
+    char logName[] = "/tmp/threebody-memcheck-XXXXXX";
+    const int logFd = mkstemp(logName);
+    ASSERT_GE(logFd, 0);
+    close(logFd);
+    const pid_t program = startProgram({{"DISPLAY", server.display.c_str()}},
+                                       {"valgrind", "--tool=memcheck", "--leak-check=full",
+                                        "--show-leak-kinds=definite", "--num-callers=30",
+                                        std::string("--log-file=") + logName});
+    const Window window = waitForWindow(dpy, Clock::now() + std::chrono::seconds(300));
+    ASSERT_TRUE(window) << "no window under valgrind";
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    requestClose(dpy, window);
+    const int status = waitFor(program, 300);
+    stop(program);
+    XCloseDisplay(dpy);
+    ASSERT_NE(status, -1) << "program did not end under valgrind";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+    std::string report;
+    if (FILE *f = std::fopen(logName, "r")) {
+        char buf[4096];
+        size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+            report.append(buf, n);
+        std::fclose(f);
+    }
+    std::remove(logName);
+    ASSERT_NE(report.find("HEAP SUMMARY"), std::string::npos) << report;
+    const auto errors = ourErrors(report);
+    for (const std::string &e : errors)
+        ADD_FAILURE() << e;
+    EXPECT_TRUE(errors.empty());
 }
 
 int main(int argc, char **argv)

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Builds the engine's libFuzzer target with clang (AddressSanitizer and
+# UndefinedBehaviorSanitizer on) and fuzzes for SECONDS (default 60),
+# starting from the committed seeds. A longer run: scripts/fuzz.sh 3600
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-60}
+
+scripts/install-deps.sh
+CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DTHREEBODY_FUZZ=ON -DTHREEBODY_BUILD_APP=OFF -DTHREEBODY_BUILD_BENCH=OFF \
+  -DTHREEBODY_BUILD_TESTS=OFF >/dev/null
+cmake --build build/fuzz --target engine_fuzzer -j "$(nproc)"
+
+# New inputs go to a scratch corpus; the committed seeds stay as they are.
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir "$work/corpus"
+status=0
+build/fuzz/engine_fuzzer -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
+  "$work/corpus" fuzz/seeds >"$work/log" 2>&1 || status=$?
+if [ "$status" -ne 0 ]; then
+  tail -n 60 "$work/log"
+  echo "engine_fuzzer failed (exit $status)"
+  exit "$status"
+fi
+grep -E '^(INFO: seed corpus|Done|stat::)' "$work/log"

@@ -1,0 +1,199 @@
+// Thousands of "update" clicks with hostile and random text in the three
+// inputs, every scheme. After each: the results show exactly what the engine
+// computed, and the inputs hold what was typed. Run lengths that would take
+// longer than a moment are capped here, by the test, not by the program.
+#include "CalcParPanel.h"
+#include "DrawField.h"
+#include "three_bodycalc.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+
+#include <random>
+
+using E = CCalcEngine;
+
+namespace {
+
+constexpr int kLongestRun = 20000;
+
+QStringList hostileTexts()
+{
+    QStringList texts = {
+        "", " ", "   ", "nan", "NaN", "inf", "-inf", "+inf", "infinity", "1e308", "-1e308", "1e309",
+        "4.9e-324", "-4.9e-324", "2.4e-324", "0x10", "0X1p3", "2,5", "1e6", "+7", "-0", "0", "-1",
+        "2147483647", "2147483648", "-2147483648", "-2147483649", "99999999999999999999", "1.99848",
+        "2", "0.5", "1", "-2", "3", "1e-300", "12abc", "abc", " 2 ", "\t2", "2\n",
+        QString::fromUtf8("\u0662\u0665"),          // Arabic-Indic digits
+        QString::fromUtf8("\uff12\uff10\uff10"),    // full-width digits
+        QString::fromUtf8("\u0968"),                // Devanagari two
+        QString::fromUtf8("1\u00a0000"), QString::fromUtf8("\u2212" "5"), "1e", "e5", ".", "-", "+",
+        "1..2", "--1", "0.0000000000000000000000001", "1" + QString(400, '0'), QString(2000, '9'),
+        QString(QChar(0)) + "5", QString::fromUtf8("\xf0\x9f\x98\x80"),
+    };
+    return texts;
+}
+
+}  // namespace
+
+class FormFuzzTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        view = new CDrawField();
+        view->resize(800, 800);
+        panel = new CCalcParPanel(view);
+        panel->euler = &euler;
+        panel->rk2 = &rk2;
+        panel->rk4 = &rk4;
+        panel->currentEngine = &rk2;
+        panel->show();
+        view->show();
+    }
+    void cleanupTestCase()
+    {
+        delete panel;
+        delete view;
+    }
+
+    void thousandsOfHostileClicks()
+    {
+        const QStringList hostile = hostileTexts();
+        std::mt19937 random(7);
+        auto pick = [&]() -> QString {
+            const int kind = int(random() % 4);
+            if (kind < 2)
+                return hostile[int(random() % hostile.size())];
+            if (kind == 2) {  // random printable and other characters
+                QString s;
+                const int n = int(random() % 12);
+                for (int i = 0; i < n; ++i)
+                    s += QChar(char16_t(random() % 3 == 0 ? 0x20 + random() % 0x3000 : 0x20 + random() % 0x5f));
+                return s;
+            }
+            // A plausible number, sometimes out of range.
+            std::uniform_real_distribution<double> d(-5, 5);
+            return QString::number(d(random), 'g', 1 + int(random() % 17));
+        };
+
+        auto *combo = panel->findChild<QComboBox *>("solverCombo");
+        int clicks = 0, runsWithSamples = 0;
+        for (; clicks < 3000; ++clicks) {
+            combo->setCurrentIndex(int(random() % 3));
+            // A third of the runs are real runs of up to the cap.
+            QString nstep = random() % 3 == 0 ? QString::number(random() % (kLongestRun + 1)) : pick();
+            if (nstep.toInt(nullptr, 10) > kLongestRun)
+                nstep = QString::number(int(random() % kLongestRun));
+            const QString xp3 = pick();
+            const QString factor = pick();
+            typeInto("nstepEdit", nstep);
+            typeInto("xp3Edit", xp3);
+            typeInto("factorEdit", factor);
+            click();
+            runsWithSamples += E::count > 0;
+            if (!checkAfterClick(nstep, xp3, factor))
+                QFAIL(qPrintable(QString("click %1: nstep \"%2\" xp3 \"%3\" factor \"%4\"")
+                                     .arg(clicks)
+                                     .arg(nstep, xp3, factor)));
+        }
+        QCOMPARE(clicks, 3000);
+        QVERIFY(runsWithSamples > 500);
+    }
+
+    void aMegabyteOfText()
+    {
+        const QString huge = QString("7").repeated(1 << 20);
+        for (const char *name : {"nstepEdit", "xp3Edit", "factorEdit"}) {
+            typeInto("nstepEdit", "20002");
+            typeInto("xp3Edit", "2");
+            typeInto("factorEdit", "1");
+            edit(name)->setText(huge);  // pasted, not typed key by key
+            click();
+            // The field keeps as much as a line edit holds (Qt's 32767).
+            QCOMPARE(edit(name)->text(), huge.left(edit(name)->maxLength()));
+            checkResults();
+        }
+    }
+
+    void fiveHundredRunsKeepTheResidentMemory()
+    {
+#if defined(__SANITIZE_ADDRESS__)
+        QSKIP("AddressSanitizer holds freed memory in quarantine; the optimised build measures this");
+#endif
+        auto *combo = panel->findChild<QComboBox *>("solverCombo");
+        typeInto("nstepEdit", "20002");
+        typeInto("xp3Edit", "2");
+        typeInto("factorEdit", "1");
+        click();
+        QCoreApplication::processEvents();
+        const long afterFirst = residentKiB();
+        for (int run = 0; run < 500; ++run) {
+            combo->setCurrentIndex(run % 3);
+            click();
+            QCoreApplication::processEvents();
+        }
+        const long afterAll = residentKiB();
+        qInfo("resident memory: %ld KiB after the first run, %ld KiB after 500 more", afterFirst, afterAll);
+        QVERIFY(afterAll - afterFirst < 512);
+    }
+
+private:
+    static long residentKiB()
+    {
+        QFile statm("/proc/self/statm");
+        if (!statm.open(QIODevice::ReadOnly))
+            return -1;
+        const QList<QByteArray> fields = statm.readAll().split(' ');
+        return fields.size() > 1 ? fields[1].toLong() * 4 : -1;
+    }
+
+    QLineEdit *edit(const char *name) { return panel->findChild<QLineEdit *>(name); }
+
+    // Replaces the field's text as a user does: select all, type.
+    void typeInto(const char *name, const QString &text)
+    {
+        QLineEdit *e = edit(name);
+        e->selectAll();
+        e->del();
+        // QTest types ASCII only; other texts arrive as a paste does.
+        bool typeable = text.size() < 64;
+        for (QChar c : text)
+            typeable = typeable && c.unicode() >= 0x20 && c.unicode() < 0x7f;
+        if (typeable)
+            QTest::keyClicks(e, text);
+        else
+            e->insert(text);
+    }
+
+    void click() { QTest::mouseClick(panel->findChild<QPushButton *>("updateButton"), Qt::LeftButton); }
+
+    bool checkResults()
+    {
+        const char *names[4] = {"starEdit", "planet1Edit", "planet2Edit", "totalEdit"};
+        for (int i = 0; i < 4; ++i)
+            if (edit(names[i])->text() != QString::number(E::am_list[i], 'g', 6))
+                return false;
+        return true;
+    }
+
+    bool checkAfterClick(const QString &nstep, const QString &xp3, const QString &factor)
+    {
+        return checkResults() && edit("nstepEdit")->text() == nstep && edit("xp3Edit")->text() == xp3 &&
+               edit("factorEdit")->text() == factor && E::nstep == nstep.toInt(nullptr, 10) &&
+               E::count >= 0 && E::count <= E::kMaxSamples;
+    }
+
+    CDrawField *view = nullptr;
+    CCalcParPanel *panel = nullptr;
+    CThreeBodyEuler euler;
+    CThreeBodyRK2 rk2;
+    CThreeBodyRK4 rk4;
+};
+
+QTEST_MAIN(FormFuzzTest)
+#include "form_fuzz_test.moc"
