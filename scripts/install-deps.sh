@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev libx11-dev
   xvfb xauth xdotool imagemagick x11-utils
   clang libclang-rt-14-dev valgrind
+  dpkg-dev desktop-file-utils appstream
   "$@"
 )
 

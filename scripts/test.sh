@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs the whole test suite twice: optimised, then under
 # AddressSanitizer and UndefinedBehaviorSanitizer; then fuzzes the engine
-# for a minute. Exits non-zero on any failure.
+# for a minute, and builds, installs, starts and removes the Debian package.
+# Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -25,3 +26,6 @@ UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 
 echo "== fuzzing the engine =="
 scripts/fuzz.sh 60
+
+echo "== the Debian package =="
+scripts/package-test.sh
