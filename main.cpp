@@ -4,49 +4,47 @@
 #include "three_bodycalc.h"
 
 #include <QApplication>
+#include <QList>
+#include <QString>
 
 #include <cstdio>
 #include <cstdlib>
 
 namespace {
 
-bool displayConfigured()
-{
-    return qEnvironmentVariableIsSet("QT_QPA_PLATFORM") || qEnvironmentVariableIsSet("DISPLAY") ||
-           qEnvironmentVariableIsSet("WAYLAND_DISPLAY");
-}
-
-void reportNoDisplay()
-{
-    std::fputs("threebody: cannot open a display; to try it without one, run: "
-               "xvfb-run threebody (or set QT_QPA_PLATFORM=offscreen)\n",
-               stderr);
-}
-
 QtMessageHandler qtMessageHandler = nullptr;
 
-// Qt aborts when no platform can be opened; say so in one line instead.
-void startupMessageHandler(QtMsgType type, const QMessageLogContext &context, const QString &text)
+// Messages of the toolkit's start-up, held back until it has succeeded.
+struct HeldMessage {
+    QtMsgType type;
+    QString text;
+};
+QList<HeldMessage> heldMessages;
+
+// Qt aborts when no platform can be opened; say so in one line instead,
+// without the toolkit's own lines about it.
+void startupMessageHandler(QtMsgType type, const QMessageLogContext &, const QString &text)
 {
     if (type == QtFatalMsg) {
-        reportNoDisplay();
+        std::fputs("threebody: cannot open a display; to try it without one, run: "
+                   "xvfb-run threebody (or threebody -platform offscreen)\n",
+                   stderr);
         std::_Exit(EXIT_FAILURE);
     }
-    if (qtMessageHandler)
-        qtMessageHandler(type, context, text);
+    heldMessages.append({type, text});
 }
 
 }  // namespace
 
 int main(int argc, char *argv[])
 {
-    if (!displayConfigured()) {
-        reportNoDisplay();
-        return EXIT_FAILURE;
-    }
     qtMessageHandler = qInstallMessageHandler(startupMessageHandler);
     QApplication app(argc, argv);
     qInstallMessageHandler(qtMessageHandler);
+    for (const HeldMessage &m : heldMessages)
+        if (qtMessageHandler)
+            qtMessageHandler(m.type, QMessageLogContext(), m.text);
+    heldMessages.clear();
 
     CalcWindow window;
 

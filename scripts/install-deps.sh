@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libbenchmark-dev
-  qt6-base-dev libx11-dev
+  qt6-base-dev libx11-dev fonts-dejavu-core
   xvfb xauth xdotool imagemagick x11-utils
   clang libclang-rt-14-dev valgrind
   dpkg-dev desktop-file-utils appstream
