@@ -96,9 +96,10 @@ KERNEL_INLINE Sums accelerations(const PairGeometry &g, const Masses &m)
 // Gravity at px, py for the stages after the first.
 KERNEL_INLINE Sums gravity(Lanes px, Lanes py, const Masses &m) { return accelerations(geometry(px, py), m); }
 
-// Each update gets stage 1's geometry and forms its accelerations where
-// that is cheapest: work that the next step does not wait for goes last,
-// so that it does not hold up the unit that roots and divisions share.
+// Each update gets stage 1's geometry and forms its accelerations itself,
+// so that the midpoint scheme can put them after stage 2: the next pass
+// waits for stage 2, and the unit that roots and divisions share serves the
+// older instructions first.
 struct EulerUpdate {
     KERNEL_INLINE static void apply(Bodies &s, const PairGeometry &g1, double dtScalar, const Masses &m)
     {

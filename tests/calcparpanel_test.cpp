@@ -1,8 +1,7 @@
 // The form: start-up contents, scheme choice, runs from typed inputs,
 // unparsable text, and the view drawing each run's own samples.
-#include "CalcParPanel.h"
-#include "DrawField.h"
-#include "three_bodycalc.h"
+#include "engine_snapshot.h"
+#include "panel_fixture.h"
 #include "view_probe.h"
 
 #include <QComboBox>
@@ -10,35 +9,20 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include <cmath>
-#include <cstring>
+#include <memory>
 
 using E = CCalcEngine;
 using namespace viewprobe;
 
 namespace {
 
-struct BodyState {
-    double xp[3], yp[3], vx[3], vy[3];
-    static BodyState take()
-    {
-        BodyState s;
-        std::memcpy(s.xp, E::xp, sizeof s.xp);
-        std::memcpy(s.yp, E::yp, sizeof s.yp);
-        std::memcpy(s.vx, E::vx, sizeof s.vx);
-        std::memcpy(s.vy, E::vy, sizeof s.vy);
-        return s;
-    }
-    bool operator==(const BodyState &o) const { return std::memcmp(this, &o, sizeof o) == 0; }
-};
-
 // The end state of a run made directly on the engine.
-BodyState directRun(CCalcEngine &engine, double xp3, double factor, int nstep)
+EngineSnapshot directRun(CCalcEngine &engine, double xp3, double factor, int nstep)
 {
     E::setParam(xp3, factor);
     E::nstep = nstep;
     engine.Calculation();
-    return BodyState::take();
+    return EngineSnapshot::take();
 }
 
 }  // namespace
@@ -49,26 +33,15 @@ class CalcParPanelTest : public QObject {
 private slots:
     void init()
     {
-        view = new CDrawField();
-        view->resize(800, 800);
-        panel = new CCalcParPanel(view);
-        // The start-up sequence, as the program performs it.
-        panel->euler = euler;
-        panel->rk2 = rk2;
-        panel->rk4 = rk4;
-        panel->currentEngine = rk2;
-        E::nstep = 1000000;  // what constructing the engines sets
-        E::setParam(2.0, 1.0);
-        panel->updateParam();
-        rk2->Calculation();
-        panel->updateAMInfo();
-        view->drawSpot(E::data_list, E::count);
+        fixture = std::make_unique<PanelFixture>();
+        view = fixture->view;
+        panel = fixture->panel;
+        euler = &fixture->euler;
+        rk2 = &fixture->rk2;
+        rk4 = &fixture->rk4;
+        fixture->startUp();
     }
-    void cleanup()
-    {
-        delete panel;
-        delete view;
-    }
+    void cleanup() { fixture.reset(); }
 
     void startupContents()
     {
@@ -120,10 +93,10 @@ private slots:
             CCalcEngine &reference = expected == "rk2" ? static_cast<CCalcEngine &>(*rk2)
                                      : expected == "euler" ? static_cast<CCalcEngine &>(*euler)
                                                            : static_cast<CCalcEngine &>(*rk4);
-            const BodyState fromPanel = BodyState::take();
-            QVERIFY(fromPanel == directRun(reference, 2.5, 0.5, 20002));
+            const EngineSnapshot fromPanel = EngineSnapshot::take();
+            QVERIFY(fromPanel.bodiesEqual(directRun(reference, 2.5, 0.5, 20002)));
             if (expected != "euler")
-                QVERIFY(!(fromPanel == directRun(e, 2.5, 0.5, 20002)));
+                QVERIFY(!fromPanel.bodiesEqual(directRun(e, 2.5, 0.5, 20002)));
         }
     }
 
@@ -135,9 +108,9 @@ private slots:
         QCOMPARE(E::factor, 2.0);
         QCOMPARE(E::count, 4);
         QCOMPARE(E::mp[1], 2 * 0.00095479);
-        const BodyState fromPanel = BodyState::take();
+        const EngineSnapshot fromPanel = EngineSnapshot::take();
         CThreeBodyRK2 reference;
-        QVERIFY(fromPanel == directRun(reference, 3, 2, 30003));
+        QVERIFY(fromPanel.bodiesEqual(directRun(reference, 3, 2, 30003)));
         checkResultsShowEngine();
         // The inputs keep exactly what was typed.
         QCOMPARE(edit("nstepEdit")->text(), QString(" 30003"));
@@ -240,15 +213,12 @@ private:
             QCOMPARE(edit(names[i])->text(), QString::number(E::am_list[i], 'g', 6));
     }
 
+    std::unique_ptr<PanelFixture> fixture;
     CDrawField *view = nullptr;
     CCalcParPanel *panel = nullptr;
-    // Engines hold no state of their own; the program keeps them for its life.
-    CThreeBodyEuler eulerEngine;
-    CThreeBodyRK2 rk2Engine;
-    CThreeBodyRK4 rk4Engine;
-    CThreeBodyEuler *euler = &eulerEngine;
-    CThreeBodyRK2 *rk2 = &rk2Engine;
-    CThreeBodyRK4 *rk4 = &rk4Engine;
+    CThreeBodyEuler *euler = nullptr;
+    CThreeBodyRK2 *rk2 = nullptr;
+    CThreeBodyRK4 *rk4 = nullptr;
 };
 
 QTEST_MAIN(CalcParPanelTest)

@@ -1,5 +1,6 @@
 // The run loop: step size, one pass of each scheme, sampling, continuation
 // and the degenerate inputs.
+#include "engine_snapshot.h"
 #include "printed_value.h"
 #include "three_bodycalc.h"
 
@@ -39,34 +40,6 @@ void run(Scheme scheme, int nstep, double xp3 = 2, double factor = 1)
     E::nstep = nstep;
     engine->Calculation();
 }
-
-// Everything that a run may change, for before/after comparisons.
-struct Snapshot {
-    double xp[3], yp[3], vx[3], vy[3], mp[3];
-    double time, dt, dtmin, vp;
-    int count;
-    static Snapshot take()
-    {
-        Snapshot s;
-        std::memcpy(s.xp, E::xp, sizeof s.xp);
-        std::memcpy(s.yp, E::yp, sizeof s.yp);
-        std::memcpy(s.vx, E::vx, sizeof s.vx);
-        std::memcpy(s.vy, E::vy, sizeof s.vy);
-        std::memcpy(s.mp, E::mp, sizeof s.mp);
-        s.time = E::time;
-        s.dt = E::dt;
-        s.dtmin = E::dtmin;
-        s.vp = E::vp;
-        s.count = E::count;
-        return s;
-    }
-    bool bodiesEqual(const Snapshot &o) const
-    {
-        return std::memcmp(xp, o.xp, sizeof xp) == 0 && std::memcmp(yp, o.yp, sizeof yp) == 0 &&
-               std::memcmp(vx, o.vx, sizeof vx) == 0 && std::memcmp(vy, o.vy, sizeof vy) == 0 &&
-               std::memcmp(mp, o.mp, sizeof mp) == 0;
-    }
-};
 
 const Scheme kAllSchemes[] = {Scheme::Euler, Scheme::Midpoint, Scheme::RungeKutta4};
 
@@ -115,7 +88,7 @@ TEST(OnePass, EachSchemeMovesPlanet1AsExpected)
 TEST(OnePass, EulerKeepsXAndSpeedsAlongY)
 {
     E::setParam(2, 1);
-    const Snapshot start = Snapshot::take();
+    const EngineSnapshot start = EngineSnapshot::take();
     run(Scheme::Euler, 2);
     for (int c = 0; c < 3; ++c) {
         EXPECT_EQ(E::xp[c], start.xp[c]);
@@ -142,10 +115,10 @@ TEST(NoPass, NstepOfOneOrLessLeavesTheStateAlone)
             E::dtmin = 0.125;
             E::count = 55;
             E::data_list[0].x[0] = 77;
-            const Snapshot before = Snapshot::take();
+            const EngineSnapshot before = EngineSnapshot::take();
             E::nstep = nstep;
             engine->Calculation();
-            const Snapshot after = Snapshot::take();
+            const EngineSnapshot after = EngineSnapshot::take();
             EXPECT_TRUE(after.bodiesEqual(before));
             EXPECT_EQ(E::time, 3.5);
             EXPECT_EQ(E::dtmin, 0.125);
@@ -189,13 +162,13 @@ TEST(Continuation, ASecondRunGoesOnFromTheFirst)
     for (Scheme s : kAllSchemes) {
         SCOPED_TRACE(schemeName(s));
         run(s, 20002);  // 20001 passes
-        const Snapshot whole = Snapshot::take();
+        const EngineSnapshot whole = EngineSnapshot::take();
 
         run(s, 10001);  // 10000 passes ...
         auto engine = makeEngine(s);
         E::nstep = 10002;  // ... then 10001 more, without setParam
         engine->Calculation();
-        const Snapshot split = Snapshot::take();
+        const EngineSnapshot split = EngineSnapshot::take();
         EXPECT_TRUE(split.bodiesEqual(whole));
         EXPECT_EQ(split.time, whole.time);
         EXPECT_EQ(split.dt, whole.dt);
@@ -206,7 +179,7 @@ TEST(Continuation, ASecondRunGoesOnFromTheFirst)
 TEST(Continuation, SwitchingSchemesKeepsTheSharedState)
 {
     run(Scheme::Euler, 5001);
-    const Snapshot afterEuler = Snapshot::take();
+    const EngineSnapshot afterEuler = EngineSnapshot::take();
     CThreeBodyRK4 rk4;
     E::nstep = 2;
     rk4.Calculation();
@@ -217,13 +190,13 @@ TEST(Continuation, SwitchingSchemesKeepsTheSharedState)
 TEST(BaseEngine, CalculationChangesNothing)
 {
     run(Scheme::Midpoint, 30000);
-    const Snapshot before = Snapshot::take();
+    const EngineSnapshot before = EngineSnapshot::take();
     double am[4];
     std::memcpy(am, E::am_list, sizeof am);
     CCalcEngine base;
     E::nstep = 30000;
     base.Calculation();
-    const Snapshot after = Snapshot::take();
+    const EngineSnapshot after = EngineSnapshot::take();
     EXPECT_TRUE(after.bodiesEqual(before));
     EXPECT_EQ(after.count, before.count);
     EXPECT_EQ(after.time, before.time);

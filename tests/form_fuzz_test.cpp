@@ -2,9 +2,7 @@
 // inputs, every scheme. After each: the results show exactly what the engine
 // computed, and the inputs hold what was typed. Run lengths that would take
 // longer than a moment are capped here, by the test, not by the program.
-#include "CalcParPanel.h"
-#include "DrawField.h"
-#include "three_bodycalc.h"
+#include "panel_fixture.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -12,6 +10,7 @@
 #include <QPushButton>
 #include <QtTest>
 
+#include <memory>
 #include <random>
 
 using E = CCalcEngine;
@@ -45,21 +44,12 @@ class FormFuzzTest : public QObject {
 private slots:
     void initTestCase()
     {
-        view = new CDrawField();
-        view->resize(800, 800);
-        panel = new CCalcParPanel(view);
-        panel->euler = &euler;
-        panel->rk2 = &rk2;
-        panel->rk4 = &rk4;
-        panel->currentEngine = &rk2;
+        fixture = std::make_unique<PanelFixture>();
+        panel = fixture->panel;
         panel->show();
-        view->show();
+        fixture->view->show();
     }
-    void cleanupTestCase()
-    {
-        delete panel;
-        delete view;
-    }
+    void cleanupTestCase() { fixture.reset(); }
 
     void thousandsOfHostileClicks()
     {
@@ -188,11 +178,8 @@ private:
                E::count >= 0 && E::count <= E::kMaxSamples;
     }
 
-    CDrawField *view = nullptr;
+    std::unique_ptr<PanelFixture> fixture;
     CCalcParPanel *panel = nullptr;
-    CThreeBodyEuler euler;
-    CThreeBodyRK2 rk2;
-    CThreeBodyRK4 rk4;
 };
 
 QTEST_MAIN(FormFuzzTest)
