@@ -1,9 +1,8 @@
-#include "CalcParPanel.h"
 #include "CalcWindow.h"
-#include "DrawField.h"
-#include "three_bodycalc.h"
+#include "StartUp.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QList>
 #include <QString>
 
@@ -46,23 +45,18 @@ int main(int argc, char *argv[])
             qtMessageHandler(m.type, QMessageLogContext(), m.text);
     heldMessages.clear();
 
+    // Tie the window to its desktop entry: the application name is the
+    // class in X11's WM_CLASS (the entry's StartupWMClass), the desktop file
+    // name is the app id on Wayland, and the icon is the entry's icon.
+    QApplication::setApplicationName(QStringLiteral("threebody"));
+    QApplication::setApplicationVersion(QStringLiteral(THREEBODY_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("org.threebody.Simulator"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.threebody.Simulator"),
+                                                 QIcon(QStringLiteral(":/icons/org.threebody.Simulator.svg"))));
+
     CalcWindow window;
-
-    CThreeBodyEuler euler;
-    CThreeBodyRK2 rk2;
-    CThreeBodyRK4 rk4;
-
-    CCalcParPanel *panel = window.parPanel;
-    panel->euler = &euler;
-    panel->rk2 = &rk2;
-    panel->rk4 = &rk4;
-    panel->currentEngine = &rk2;
-
-    CCalcEngine::setParam(2.0, 1.0);
-    panel->updateParam();
-    rk2.Calculation();
-    panel->updateAMInfo();
-    window.drawField->drawSpot(CCalcEngine::data_list, CCalcEngine::count);
+    SchemeEngines engines;
+    startUp(*window.parPanel, *window.drawField, engines);
 
     window.show();
     return app.exec();

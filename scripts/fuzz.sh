@@ -18,6 +18,7 @@ trap 'rm -rf "$work"' EXIT
 mkdir "$work/corpus"
 status=0
 build/fuzz/engine_fuzzer -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
+  -artifact_prefix="$PWD/build/fuzz/" \
   "$work/corpus" fuzz/seeds >"$work/log" 2>&1 || status=$?
 if [ "$status" -ne 0 ]; then
   tail -n 60 "$work/log"

@@ -46,6 +46,7 @@ private slots:
     {
         fixture = std::make_unique<PanelFixture>();
         panel = fixture->panel;
+        fixture->startUp();
         panel->show();
         fixture->view->show();
     }

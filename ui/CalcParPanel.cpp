@@ -26,6 +26,15 @@ QPushButton *namedButton(const QString &text, const char *name)
     return button;
 }
 
+// Text that does not parse reads as 0. Qt 6 reads text that overflows a
+// double ("1e309") as infinity and reports a failure; that reads as 0 too.
+double numberOrZero(const QString &text)
+{
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    return ok ? value : 0.0;
+}
+
 }  // namespace
 
 CCalcParPanel::CCalcParPanel(CDrawField *view, QWidget *parent) : QWidget(parent), drawField(view)
@@ -82,8 +91,8 @@ void CCalcParPanel::init()
 
 void CCalcParPanel::simUpdate()
 {
-    const double factor = factorEdit->text().toDouble();
-    const double xp3 = xp3Edit->text().toDouble();
+    const double factor = numberOrZero(factorEdit->text());
+    const double xp3 = numberOrZero(xp3Edit->text());
     CCalcEngine::setParam(xp3, factor);
     CCalcEngine::nstep = nstepEdit->text().toInt(nullptr, 10);
     currentEngine->Calculation();
