@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 
-scripts/install-deps.sh
+scripts/install-deps.sh test
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DTHREEBODY_FUZZ=ON -DTHREEBODY_BUILD_APP=OFF -DTHREEBODY_BUILD_BENCH=OFF \
   -DTHREEBODY_BUILD_TESTS=OFF >/dev/null

@@ -1,17 +1,31 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, testing and running need,
-# and only those that are missing.
+# Installs the Debian packages that one use of the project needs, and only
+# those that are missing:
+#   scripts/install-deps.sh run       build and run the program
+#   scripts/install-deps.sh package   ... and build its Debian package
+#   scripts/install-deps.sh test      ... and run every test
+# Further package names after the first argument are installed too.
 set -euo pipefail
 
-packages=(
-  cmake ninja-build g++ pkg-config
-  libgtest-dev libbenchmark-dev
-  qt6-base-dev libx11-dev fonts-dejavu-core
+use=${1:?usage: install-deps.sh run|package|test [package...]}
+shift
+
+run=(cmake ninja-build g++ pkg-config qt6-base-dev libqt6svg6 fonts-dejavu-core)
+# dpkg-shlibdeps computes the package's dependencies; it needs file.
+package=("${run[@]}" dpkg-dev file)
+test=("${package[@]}"
+  libgtest-dev libbenchmark-dev libx11-dev
   xvfb xauth xdotool imagemagick x11-utils
   clang libclang-rt-14-dev valgrind
-  dpkg-dev desktop-file-utils appstream
-  "$@"
-)
+  desktop-file-utils appstream lintian devscripts)
+
+case "$use" in
+run) packages=("${run[@]}") ;;
+package) packages=("${package[@]}") ;;
+test) packages=("${test[@]}") ;;
+*) echo "install-deps.sh: unknown use '$use' (run, package or test)" >&2; exit 2 ;;
+esac
+packages+=("$@")
 
 missing=()
 for p in "${packages[@]}"; do

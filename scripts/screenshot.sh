@@ -1,18 +1,31 @@
 #!/usr/bin/env bash
-# Takes docs/screenshot.png of the real program's start-up window under Xvfb.
+# Takes the README's pictures of the real program under Xvfb, one run of each
+# scheme at the start-up settings: the start-up window itself
+# (docs/scheme-midpoint.png), then Euler and fourth order (docs/scheme-euler.png,
+# docs/scheme-rk4.png), each started with "update".
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-deps.sh
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+scripts/install-deps.sh run xvfb xauth xdotool imagemagick
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DTHREEBODY_BUILD_TESTS=OFF -DTHREEBODY_BUILD_BENCH=OFF >/dev/null
 cmake --build build/release --target threebody -j "$(nproc)"
 
+# The form has the keyboard focus on the scheme box at start-up: Down picks
+# the next scheme, four Tabs reach "update", and space presses it.
 xvfb-run -a -s "-screen 0 1400x1000x24" bash -c '
+  set -e
   build/release/threebody &
   pid=$!
   window=$(timeout 60 xdotool search --sync --name "^3 Body Problem Application$" | head -n 1)
+  xdotool windowfocus --sync "$window"
   sleep 1
-  import -window "$window" docs/screenshot.png
+  import -window "$window" docs/scheme-midpoint.png
+  for scheme in euler rk4; do
+    xdotool key --window "$window" Down Tab Tab Tab Tab space shift+Tab shift+Tab shift+Tab shift+Tab
+    sleep 2
+    import -window "$window" "docs/scheme-$scheme.png"
+  done
   kill "$pid"
 '
-echo "wrote docs/screenshot.png"
+echo "wrote docs/scheme-{midpoint,euler,rk4}.png"

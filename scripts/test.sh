@@ -6,18 +6,19 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-deps.sh
+scripts/install-deps.sh test
 
 jobs=$(nproc)
 
 echo "== optimised build =="
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DTHREEBODY_BUILD_TESTS=ON -DTHREEBODY_BUILD_BENCH=ON >/dev/null
 cmake --build build/release -j "$jobs"
 ctest --test-dir build/release --output-on-failure -j "$jobs"
 
 echo "== sanitizer build =="
 cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DTHREEBODY_SANITIZE=ON -DTHREEBODY_BUILD_BENCH=OFF >/dev/null
+  -DTHREEBODY_SANITIZE=ON -DTHREEBODY_BUILD_TESTS=ON -DTHREEBODY_BUILD_BENCH=OFF >/dev/null
 cmake --build build/sanitize -j "$jobs"
 ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 \
 LSAN_OPTIONS=suppressions="$PWD/tests/lsan.supp" \

@@ -5,6 +5,7 @@
 // gtest before Xlib: Xlib's macros (None, Bool, ...) break gtest's headers.
 #include <gtest/gtest.h>
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
@@ -18,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -208,6 +210,52 @@ Window waitForWindow(Display *dpy, Clock::time_point deadline)
     return window;
 }
 
+// The size of the largest image in the window's _NET_WM_ICON (width, height,
+// then the pixels, for each image), or 0 when it has none.
+unsigned long largestIconSide(Display *dpy, Window window)
+{
+    Atom type;
+    int format;
+    unsigned long count = 0, after = 0;
+    unsigned char *data = nullptr;
+    const Atom icon = XInternAtom(dpy, "_NET_WM_ICON", False);
+    if (XGetWindowProperty(dpy, window, icon, 0, 1 << 22, False, XA_CARDINAL, &type, &format, &count, &after,
+                           &data) != Success || !data)
+        return 0;
+    const auto *words = reinterpret_cast<const unsigned long *>(data);  // format 32 comes as longs
+    unsigned long largest = 0;
+    for (unsigned long i = 0; i + 2 <= count;) {
+        const unsigned long width = words[i], height = words[i + 1];
+        if (width == 0 || height == 0 || i + 2 + width * height > count)
+            break;
+        largest = std::max(largest, std::min(width, height));
+        i += 2 + width * height;
+    }
+    XFree(data);
+    return largest;
+}
+
+std::string windowClass(Display *dpy, Window window)
+{
+    XClassHint hint{};
+    if (!XGetClassHint(dpy, window, &hint))
+        return {};
+    const std::string result = hint.res_class ? hint.res_class : "";
+    XFree(hint.res_name);
+    XFree(hint.res_class);
+    return result;
+}
+
+std::string desktopEntryValue(const char *key)
+{
+    std::ifstream entry(THREEBODY_DESKTOP_ENTRY);
+    const std::string prefix = std::string(key) + "=";
+    for (std::string line; std::getline(entry, line);)
+        if (line.rfind(prefix, 0) == 0)
+            return line.substr(prefix.size());
+    return {};
+}
+
 // Asks the window to close as a window manager does: WM_DELETE_WINDOW.
 void requestClose(Display *dpy, Window window)
 {
@@ -233,6 +281,13 @@ TEST(RealWindow, ShowsTheStartupTrajectoryAndClosesCleanly)
     const auto deadline = Clock::now() + std::chrono::seconds(60);
     const Window window = waitForWindow(dpy, deadline);
     ASSERT_TRUE(window) << "no window titled \"" << kTitle << "\"";
+
+    // Tied to its launcher: an icon for docks and task switchers, and the
+    // class that the desktop entry names.
+    EXPECT_GE(largestIconSide(dpy, window), 16u) << "the window has no icon";
+    const std::string startupClass = desktopEntryValue("StartupWMClass");
+    EXPECT_FALSE(startupClass.empty());
+    EXPECT_EQ(windowClass(dpy, window), startupClass);
 
     // Wait for the first paint: the star's red dot.
     Screenshot shot;
