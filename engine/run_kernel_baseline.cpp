@@ -1,8 +1,10 @@
-// The run loop for every x86-64 processor: SSE2, two doubles an instruction.
+// The run loop that every processor runs, two doubles an instruction: SSE2
+// on x86, NEON on arm64, VSX on POWER, the vector facility (or pairs of
+// scalar operations) on z. Written with the compiler's vector extensions
+// only, whose + - * / and square roots are the IEEE operations everywhere.
 //
 // Four lanes are two registers, lanes {0, 1} and {2, 3}, held as a pair of
 // two-lane vectors so that the compiler keeps them in registers.
-#include <emmintrin.h>
 
 namespace {
 
@@ -57,7 +59,11 @@ LANES_INLINE Lanes column2(Lanes, Lanes rev)
     return {__builtin_shufflevector(rev.lo, rev.hi, 1, 2), Half{0.0, 0.0}};
 }
 
-LANES_INLINE Lanes vsqrt(Lanes a) { return {_mm_sqrt_pd(a.lo), _mm_sqrt_pd(a.hi)}; }
+// Element by element; the compiler makes one two-lane root of it
+// (sqrtpd, fsqrt .2d, xvsqrtdp).
+LANES_INLINE Half sqrt2(Half a) { return Half{__builtin_sqrt(a[0]), __builtin_sqrt(a[1])}; }
+
+LANES_INLINE Lanes vsqrt(Lanes a) { return {sqrt2(a.lo), sqrt2(a.hi)}; }
 
 // Two operations' lane 2 share one register (padding +0): three
 // instructions on the busy root/division unit instead of four.
@@ -70,7 +76,7 @@ LANES_INLINE LanesPair unpackLane2s(Half first, Half second, Half lane2s)
 
 LANES_INLINE LanesPair sqrtBoth(Lanes a, Lanes b)
 {
-    return unpackLane2s(_mm_sqrt_pd(a.lo), _mm_sqrt_pd(b.lo), _mm_sqrt_pd(lane2s(a, b)));
+    return unpackLane2s(sqrt2(a.lo), sqrt2(b.lo), sqrt2(lane2s(a, b)));
 }
 LANES_INLINE LanesPair divideBoth(Lanes a, Lanes b, Lanes c, Lanes d)
 {

@@ -4,6 +4,8 @@
 #   scripts/install-deps.sh run       build and run the program
 #   scripts/install-deps.sh package   ... and build its Debian package
 #   scripts/install-deps.sh test      ... and run every test
+#   scripts/install-deps.sh cross     build the engine's suites for another
+#                                     architecture and run them under qemu
 # Further package names after the first argument are installed too.
 set -euo pipefail
 
@@ -19,11 +21,14 @@ test=("${package[@]}"
   clang libclang-rt-14-dev valgrind
   desktop-file-utils appstream lintian devscripts)
 
+cross=(cmake ninja-build g++ libgtest-dev qemu-user)
+
 case "$use" in
 run) packages=("${run[@]}") ;;
 package) packages=("${package[@]}") ;;
 test) packages=("${test[@]}") ;;
-*) echo "install-deps.sh: unknown use '$use' (run, package or test)" >&2; exit 2 ;;
+cross) packages=("${cross[@]}") ;;
+*) echo "install-deps.sh: unknown use '$use' (run, package, test or cross)" >&2; exit 2 ;;
 esac
 packages+=("$@")
 

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds and runs the whole test suite twice: optimised, then under
 # AddressSanitizer and UndefinedBehaviorSanitizer; then fuzzes the engine
-# for a minute, and builds, installs, starts and removes the Debian package.
+# for a minute; builds, checks, installs, starts and removes the Debian
+# package; and runs the engine's suites for arm64, ppc64el, s390x and i386
+# under qemu (adding arm64 to dpkg's architectures for the arm64 program).
 # Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -30,3 +32,8 @@ scripts/fuzz.sh 60
 
 echo "== the Debian package =="
 scripts/package-test.sh
+
+echo "== other architectures, under qemu =="
+for arch in arm64 ppc64el s390x i386; do
+  scripts/cross-test.sh "$arch"
+done

@@ -1,0 +1,103 @@
+// One digest of the results of a fixed grid of runs, made on x86-64. Every
+// processor architecture and every path must reproduce it to the bit: the
+// promise that a run gives the same numbers on every machine.
+#include "simd_path.h"
+#include "three_bodycalc.h"
+
+#include <gtest/gtest.h>
+
+#include <cinttypes>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+using E = CCalcEngine;
+
+namespace {
+
+constexpr std::uint64_t kFingerprint = 0xfad4546f5fd0896b;
+
+// FNV-1a over 64-bit words taken by value, so byte order does not matter.
+// Every NaN counts as one value: IEEE leaves a NaN's sign and payload open.
+class Digest {
+public:
+    void add(std::uint64_t word)
+    {
+        for (int i = 0; i < 8; ++i) {
+            hash ^= (word >> (8 * i)) & 0xff;
+            hash *= 0x100000001b3;
+        }
+    }
+    void add(double d)
+    {
+        std::uint64_t bits = 0x7ff8000000000000;
+        if (!std::isnan(d))
+            std::memcpy(&bits, &d, sizeof bits);
+        add(bits);
+    }
+    void add(const double *values, int n)
+    {
+        for (int i = 0; i < n; ++i)
+            add(values[i]);
+    }
+    std::uint64_t hash = 0xcbf29ce484222325;
+};
+
+// Ordinary and degenerate starts (planet 2 on planet 1 or on the star, far
+// away, behind the star; massless, negative and heavy planets), every
+// scheme, two samples a run.
+std::uint64_t gridDigest()
+{
+    CThreeBodyEuler euler;
+    CThreeBodyRK2 rk2;
+    CThreeBodyRK4 rk4;
+    CCalcEngine *const engines[] = {&euler, &rk2, &rk4};
+    const double xp3s[] = {2.0, 2.5, 0.5, 3.0, -2.0, 1.0, 0.0, 1e6};
+    const double factors[] = {1.0, 0.5, 0.0, 10.0, -1.0};
+
+    Digest digest;
+    for (CCalcEngine *engine : engines)
+        for (double xp3 : xp3s)
+            for (double factor : factors) {
+                E::setParam(xp3, factor);
+                E::nstep = 20002;
+                engine->Calculation();
+                for (const double *a : {E::xp, E::yp, E::vx, E::vy})
+                    digest.add(a, 3);
+                digest.add(E::am_list, 4);
+                for (double d : {E::time, E::dt, E::dtmin, E::vp})
+                    digest.add(d);
+                digest.add(std::uint64_t(E::count));
+                for (int i = 0; i < E::count; ++i) {
+                    digest.add(E::data_list[i].x, 3);
+                    digest.add(E::data_list[i].y, 3);
+                    digest.add(E::data_list[i].am, 3);
+                }
+            }
+    return digest.hash;
+}
+
+std::string hex(std::uint64_t value)
+{
+    char text[24];
+    std::snprintf(text, sizeof text, "0x%016" PRIx64, value);
+    return text;
+}
+
+}  // namespace
+
+TEST(Fingerprint, EveryPathGivesTheGridsDigestMadeOnX86_64)
+{
+    const threebody::SimdPath active = threebody::activePath();
+    for (threebody::SimdPath path : {threebody::SimdPath::Baseline, threebody::SimdPath::Avx2}) {
+        if (!threebody::pathSupported(path))
+            continue;
+        threebody::usePath(path);
+        EXPECT_EQ(hex(gridDigest()), hex(kFingerprint))
+            << threebody::pathName(path) << " path; a deliberate change of results needs a new "
+            << "digest, made on x86-64";
+    }
+    threebody::usePath(active);
+}
