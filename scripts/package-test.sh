@@ -10,6 +10,9 @@ cd "$(dirname "$0")/.."
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 
+# From a clean folder, as the rebuild below is: a folder configured by an
+# older CMakeLists can keep settings in its cache that a new one never sets.
+rm -rf build/package
 scripts/package.sh >/dev/null
 deb=$(ls "$PWD"/build/package/threebody_*.deb)
 
