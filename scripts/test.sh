@@ -35,5 +35,7 @@ scripts/package-test.sh
 
 echo "== other architectures, under qemu =="
 for arch in arm64 ppc64el s390x i386; do
+  start=$SECONDS
   scripts/cross-test.sh "$arch"
+  echo "$arch took $((SECONDS - start)) s"
 done
