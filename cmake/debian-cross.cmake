@@ -6,23 +6,23 @@
 # (/usr/<triplet>), and Qt's build tools from the host (QT_HOST_PATH).
 set(CMAKE_TRY_COMPILE_PLATFORM_VARIABLES THREEBODY_CROSS_ARCH)
 
-if(THREEBODY_CROSS_ARCH STREQUAL "arm64")
-  set(triplet aarch64-linux-gnu)
-  set(processor aarch64)
-  set(qemu qemu-aarch64)
-elseif(THREEBODY_CROSS_ARCH STREQUAL "ppc64el")
-  set(triplet powerpc64le-linux-gnu)
-  set(processor ppc64le)
-  set(qemu qemu-ppc64le)
-elseif(THREEBODY_CROSS_ARCH STREQUAL "s390x")
-  set(triplet s390x-linux-gnu)
-  set(processor s390x)
-  set(qemu qemu-s390x)
-elseif(THREEBODY_CROSS_ARCH STREQUAL "i386")
-  set(triplet i686-linux-gnu)
-  set(processor i686)
-  set(qemu qemu-i386)
-else()
+# Debian's name, GNU triplet, CMake's processor name, qemu-user program.
+set(targets
+  "arm64 aarch64-linux-gnu aarch64 qemu-aarch64"
+  "ppc64el powerpc64le-linux-gnu ppc64le qemu-ppc64le"
+  "s390x s390x-linux-gnu s390x qemu-s390x"
+  "i386 i686-linux-gnu i686 qemu-i386")
+unset(triplet)
+foreach(target IN LISTS targets)
+  string(REPLACE " " ";" fields "${target}")
+  list(GET fields 0 name)
+  if(name STREQUAL "${THREEBODY_CROSS_ARCH}")
+    list(GET fields 1 triplet)
+    list(GET fields 2 processor)
+    list(GET fields 3 qemu)
+  endif()
+endforeach()
+if(NOT triplet)
   message(FATAL_ERROR "THREEBODY_CROSS_ARCH must be arm64, ppc64el, s390x or i386, not '${THREEBODY_CROSS_ARCH}'")
 endif()
 

@@ -9,7 +9,7 @@
 # Further package names after the first argument are installed too.
 set -euo pipefail
 
-use=${1:?usage: install-deps.sh run|package|test [package...]}
+use=${1:?usage: install-deps.sh run|package|test|cross [package...]}
 shift
 
 run=(cmake ninja-build g++ pkg-config qt6-base-dev libqt6svg6 fonts-dejavu-core)
