@@ -14,6 +14,9 @@ std::atomic<long> allocations{0};
 }
 
 // Counts every allocation of the process; the test looks at a run's share.
+// Every form of new and delete is replaced, so that whatever form a library
+// uses (GoogleTest 1.16 uses the nothrow one), allocation and release meet
+// in malloc and free.
 void *operator new(std::size_t size)
 {
     ++allocations;
@@ -21,9 +24,20 @@ void *operator new(std::size_t size)
         return p;
     throw std::bad_alloc();
 }
+void *operator new[](std::size_t size) { return operator new(size); }
+void *operator new(std::size_t size, const std::nothrow_t &) noexcept
+{
+    ++allocations;
+    return std::malloc(size ? size : 1);
+}
+void *operator new[](std::size_t size, const std::nothrow_t &tag) noexcept { return operator new(size, tag); }
 // Out of line, so that the compiler does not pair a new expression with free.
 __attribute__((noinline)) void operator delete(void *p) noexcept { std::free(p); }
 __attribute__((noinline)) void operator delete(void *p, std::size_t) noexcept { std::free(p); }
+__attribute__((noinline)) void operator delete(void *p, const std::nothrow_t &) noexcept { std::free(p); }
+__attribute__((noinline)) void operator delete[](void *p) noexcept { std::free(p); }
+__attribute__((noinline)) void operator delete[](void *p, std::size_t) noexcept { std::free(p); }
+__attribute__((noinline)) void operator delete[](void *p, const std::nothrow_t &) noexcept { std::free(p); }
 
 using E = CCalcEngine;
 
