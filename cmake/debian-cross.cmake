@@ -1,10 +1,11 @@
 # Cross-building for another of Debian's architectures with Debian's cross
 # compiler; CTest runs the target's programs under qemu-user.
 #   cmake -DCMAKE_TOOLCHAIN_FILE=cmake/debian-cross.cmake -DTHREEBODY_CROSS_ARCH=arm64 ...
-# Libraries of the target come from Debian's multiarch packages
-# (/usr/lib/<triplet>), its C library also from the cross compiler's
-# (/usr/<triplet>), and Qt's build tools from the host (QT_HOST_PATH).
-set(CMAKE_TRY_COMPILE_PLATFORM_VARIABLES THREEBODY_CROSS_ARCH)
+# The C library and libstdc++ come from the cross compiler (/usr/<triplet>);
+# Qt for the target from THREEBODY_SYSROOT, a folder into which the target's
+# Debian packages are unpacked (/usr/lib/<triplet> under it), and Qt's build
+# tools from the host (QT_HOST_PATH).
+set(CMAKE_TRY_COMPILE_PLATFORM_VARIABLES THREEBODY_CROSS_ARCH THREEBODY_SYSROOT)
 
 # Debian's name, GNU triplet, CMake's processor name, qemu-user program.
 set(targets
@@ -34,3 +35,17 @@ set(CMAKE_LIBRARY_ARCHITECTURE ${triplet})
 set(CMAKE_CROSSCOMPILING_EMULATOR ${qemu} -L /usr/${triplet})
 set(QT_HOST_PATH /usr)
 set(THREEBODY_DEB_ARCH ${THREEBODY_CROSS_ARCH})
+
+if(THREEBODY_SYSROOT)
+  list(APPEND CMAKE_FIND_ROOT_PATH ${THREEBODY_SYSROOT})
+  # Where the host's Qt keeps its tools' CMake files (/usr/lib/<host triplet>/cmake).
+  execute_process(COMMAND dpkg-architecture -qDEB_BUILD_MULTIARCH
+                  OUTPUT_VARIABLE host_triplet OUTPUT_STRIP_TRAILING_WHITESPACE)
+  set(QT_HOST_PATH_CMAKE_DIR /usr/lib/${host_triplet}/cmake)
+  # The linker looks there for the libraries that Qt's own libraries need.
+  set(THREEBODY_SYSROOT_LIBRARY_DIRS
+      ${THREEBODY_SYSROOT}/usr/lib/${triplet} ${THREEBODY_SYSROOT}/lib/${triplet})
+  foreach(dir IN LISTS THREEBODY_SYSROOT_LIBRARY_DIRS)
+    string(APPEND CMAKE_EXE_LINKER_FLAGS_INIT " -Wl,-rpath-link,${dir}")
+  endforeach()
+endif()
