@@ -20,6 +20,7 @@ package=("${run[@]}" dpkg-dev file)
 test=("${package[@]}"
   libgtest-dev libbenchmark-dev libx11-dev
   xvfb xauth xdotool imagemagick x11-utils
+  weston qt6-wayland at-spi2-core python3-pyatspi dbus-daemon dbus-bin qemu-user
   clang libclang-rt-dev valgrind
   desktop-file-utils appstream lintian devscripts)
 

@@ -3,6 +3,7 @@
 #include "DrawField.h"
 #include "three_bodycalc.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QLabel>
@@ -24,6 +25,15 @@ QPushButton *namedButton(const QString &text, const char *name)
     auto *button = new QPushButton(text);
     button->setObjectName(QString::fromLatin1(name));
     return button;
+}
+
+// A row's label with its field as buddy: screen readers announce the field
+// by the label's text and report it as labelled by the label.
+QLabel *labelFor(const QString &text, QWidget *field)
+{
+    auto *label = new QLabel(text);
+    label->setBuddy(field);
+    return label;
 }
 
 // Text that does not parse reads as 0. Qt 6 reads text that overflows a
@@ -52,6 +62,8 @@ void CCalcParPanel::init()
     solverCombo->insertItem(1, tr("Euler"));
     solverCombo->insertItem(2, tr("Runge Kutta4"));
     connect(solverCombo, SIGNAL(currentIndexChanged(int)), this, SLOT(changeSolver(int)));
+    // The list that drops down is read as a control of its own.
+    solverCombo->view()->setAccessibleName(tr("Solver"));
 
     nstepEdit = namedEdit("nstepEdit");
     xp3Edit = namedEdit("xp3Edit");
@@ -64,27 +76,30 @@ void CCalcParPanel::init()
     zoomInButton = namedButton(tr("+"), "zoomInButton");
     zoomOutButton = namedButton(tr("-"), "zoomOutButton");
     updateButton = namedButton(tr("update"), "updateButton");
+    // "+" and "-" say nothing when read aloud.
+    zoomInButton->setAccessibleName(tr("Zoom in"));
+    zoomOutButton->setAccessibleName(tr("Zoom out"));
 
     connect(updateButton, SIGNAL(clicked()), this, SLOT(simUpdate()));
     connect(zoomInButton, SIGNAL(clicked()), drawField, SLOT(zoomIn()));
     connect(zoomOutButton, SIGNAL(clicked()), drawField, SLOT(zoomOut()));
 
-    form->addRow(new QLabel(tr("Solver")));
+    form->addRow(labelFor(tr("Solver"), solverCombo));
     form->addRow(solverCombo);
-    form->addRow(new QLabel(tr("Nstep :")), nstepEdit);
+    form->addRow(labelFor(tr("Nstep :"), nstepEdit), nstepEdit);
     form->addRow(new QLabel(tr("Initial Position(xp3)")));
-    form->addRow(new QLabel(tr("xp3 :")), xp3Edit);
+    form->addRow(labelFor(tr("xp3 :"), xp3Edit), xp3Edit);
     form->addRow(new QLabel(tr("Factor(rate of mass)")));
-    form->addRow(new QLabel(tr("Factor :")), factorEdit);
+    form->addRow(labelFor(tr("Factor :"), factorEdit), factorEdit);
     form->addRow(updateButton);
     form->addRow(new QLabel(QString()));
     form->addRow(new QLabel(tr("Zoom")));
     form->addRow(zoomInButton, zoomOutButton);
     form->addRow(new QLabel(tr("STD Of Conservation Field(anguler momentum)")));
-    form->addRow(new QLabel(tr("Star :")), starEdit);
-    form->addRow(new QLabel(tr("Planet1 :")), planet1Edit);
-    form->addRow(new QLabel(tr("Planet2 :")), planet2Edit);
-    form->addRow(new QLabel(tr("Total :")), totalEdit);
+    form->addRow(labelFor(tr("Star :"), starEdit), starEdit);
+    form->addRow(labelFor(tr("Planet1 :"), planet1Edit), planet1Edit);
+    form->addRow(labelFor(tr("Planet2 :"), planet2Edit), planet2Edit);
+    form->addRow(labelFor(tr("Total :"), totalEdit), totalEdit);
 
     setLayout(form);
 }

@@ -29,6 +29,17 @@ CDrawField::CDrawField(QWidget *parent) : QWidget(parent)
     setAutoFillBackground(true);
     hasData = false;
     scale = 150;
+    // What a screen reader says of a picture it cannot read.
+    setAccessibleName(tr("Trajectory plot"));
+    describe(0);
+}
+
+void CDrawField::describe(int samples)
+{
+    const QString drawn = samples == 1 ? tr("1 sample of each body is drawn.")
+                                       : tr("%1 samples of each body are drawn.").arg(samples);
+    setAccessibleDescription(
+        tr("Sampled positions of the bodies: the star in red, planet 1 in green, planet 2 in blue.") + u' ' + drawn);
 }
 
 void CDrawField::drawSpot(DATA_LIST *first, int number)
@@ -36,6 +47,7 @@ void CDrawField::drawSpot(DATA_LIST *first, int number)
     hasData = true;
     spots = first;
     spotCount = number;
+    describe(number);
     repaint();
 }
 

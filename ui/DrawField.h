@@ -28,6 +28,8 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    void describe(int samples);
+
     bool hasData = false;
     int spotCount = 0;
     DATA_LIST *spots = nullptr;
