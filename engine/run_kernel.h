@@ -19,6 +19,11 @@
 #include "simd_path.h"
 #include "three_bodycalc.h"
 
+namespace threebody::detail {
+// Each kernel records itself here when it runs (lastPathRun).
+extern SimdPath pathRun;
+}  // namespace threebody::detail
+
 namespace {
 
 #define KERNEL_INLINE inline __attribute__((always_inline))

@@ -88,5 +88,9 @@ LANES_INLINE LanesPair divideBoth(Lanes a, Lanes b, Lanes c, Lanes d)
 #include "run_kernel.h"
 
 namespace threebody::detail {
-void runBaseline(Scheme scheme, double pi) { runScheme(scheme, pi); }
+void runBaseline(Scheme scheme, double pi)
+{
+    pathRun = SimdPath::Baseline;
+    runScheme(scheme, pi);
+}
 }  // namespace threebody::detail

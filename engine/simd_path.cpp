@@ -10,6 +10,7 @@
 namespace threebody {
 
 namespace detail {
+SimdPath pathRun = SimdPath::Baseline;
 void runBaseline(Scheme scheme, double pi);
 #if THREEBODY_X86
 void runAvx2(Scheme scheme, double pi);
@@ -74,6 +75,8 @@ bool pathSupported(SimdPath path)
 }
 
 SimdPath activePath() { return chosenPath(); }
+
+SimdPath lastPathRun() { return detail::pathRun; }
 
 void usePath(SimdPath path)
 {

@@ -17,8 +17,13 @@ bool pathSupported(SimdPath path);
 SimdPath activePath();
 void usePath(SimdPath path);
 
-// The passes of one run (everything but the statistics) on one path.
+// The passes of one run (everything but the statistics) on one path; a path
+// this processor lacks runs the baseline instead.
 void runPasses(SimdPath path, Scheme scheme, double pi);
+
+// The path whose kernel ran the latest passes, as the kernel itself records
+// it: chosen is not yet run.
+SimdPath lastPathRun();
 
 }  // namespace threebody
 

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QtTest>
 
+#include <limits>
 #include <memory>
 
 using E = CCalcEngine;
@@ -203,14 +204,28 @@ private slots:
                  kBodyColours[1]);
     }
 
+    void startupPictureEndsWithTheLastSample()
+    {
+        // The last sample is drawn last, so its planet 2 lies on top.
+        const DATA_LIST &last = E::data_list[E::count - 1];
+        QVERIFY(hasDot(render(*view), CDrawField::toPixel(150, last.x[2]), CDrawField::toPixel(150, last.y[2]),
+                       kBodyColours[2]));
+    }
+
     void zoomButtonsDriveTheView()
     {
-        const DATA_LIST &first = E::data_list[0];
+        // One planet 1 dot at (1, 0): pixel 400 + scale.
+        DATA_LIST one{};
+        one.x[0] = one.y[0] = one.x[2] = one.y[2] = std::numeric_limits<double>::quiet_NaN();
+        one.x[1] = 1;
+        view->drawSpot(&one, 1);
         auto *in = panel->findChild<QPushButton *>("zoomInButton");
+        auto *out = panel->findChild<QPushButton *>("zoomOutButton");
         QTest::mouseClick(in, Qt::LeftButton);
-        const QImage image = render(*view);
-        QCOMPARE(image.pixelColor(CDrawField::toPixel(160, first.x[2]), CDrawField::toPixel(160, first.y[2])),
-                 kBodyColours[2]);
+        QVERIFY(hasDot(render(*view), 560, 400, kBodyColours[1]));
+        QTest::mouseClick(out, Qt::LeftButton);
+        QTest::mouseClick(out, Qt::LeftButton);
+        QVERIFY(hasDot(render(*view), 540, 400, kBodyColours[1]));
     }
 
 private:

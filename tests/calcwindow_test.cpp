@@ -13,6 +13,8 @@ private slots:
     void arrangement()
     {
         CalcWindow window;
+        // What the window asks for; the layout may then grow it to fit.
+        QCOMPARE(window.geometry(), QRect(100, 100, 1000, 800));
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QCOMPARE(window.windowTitle(), QString("3 Body Problem Application"));

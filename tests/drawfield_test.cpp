@@ -25,6 +25,17 @@ DATA_LIST hiddenSample()
     return d;
 }
 
+// Counts the paint events that reach a widget.
+struct PaintCounter : QObject {
+    explicit PaintCounter(QWidget *widget) { widget->installEventFilter(this); }
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        count += event->type() == QEvent::Paint;
+        return false;
+    }
+    int count = 0;
+};
+
 }  // namespace
 
 class DrawFieldTest : public QObject {
@@ -61,6 +72,11 @@ private slots:
         QTest::newRow("399.4 truncates") << -0.004 << 0.0 << 399 << 400;
         QTest::newRow("-0.5 truncates toward zero") << -2.67 << 0.0 << 0 << 400;
         QTest::newRow("negative quadrant") << -1.0 << -1.0 << 250 << 250;
+        // Squares that straddle an edge show their inner part.
+        QTest::newRow("left edge") << -401.0 / 150 << 0.0 << -1 << 400;
+        QTest::newRow("right edge") << 400.0 / 150 << 0.0 << 800 << 400;
+        QTest::newRow("top edge") << 0.0 << -401.0 / 150 << 400 << -1;
+        QTest::newRow("bottom edge") << 0.0 << 400.0 / 150 << 400 << 800;
     }
     void dotPlacement()
     {
@@ -74,10 +90,12 @@ private slots:
             samples[0].y[body] = y;
             view->drawSpot(samples, 1);
             const QImage image = render(*view);
-            if (px >= 2)
+            QCOMPARE(CDrawField::toPixel(150, x), px);
+            QCOMPARE(CDrawField::toPixel(150, y), py);
+            if (px >= 2 && px < 799 && py >= 2 && py < 799)
                 QVERIFY2(hasDot(image, px, py, kBodyColours[body]), qPrintable(QString::number(body)));
-            else  // clipped at the left edge: the visible part of the square
-                QCOMPARE(at(image, 0, py), kBodyColours[body]);
+            else  // clipped at an edge: the visible part of the square
+                QCOMPARE(at(image, std::clamp(px, 0, 799), std::clamp(py, 0, 799)), kBodyColours[body]);
         }
     }
 
@@ -109,6 +127,20 @@ private slots:
         const QImage image = render(*view);
         QVERIFY(hasDot(image, 250, 400, kBodyColours[1]));
         QCOMPARE(at(image, 550, 400), kBackground);
+    }
+
+    void zoomRepaintsOnScreenAtOnce()
+    {
+        // A grab always paints; a shown widget paints only when asked to.
+        samples[0] = hiddenSample();
+        view->drawSpot(samples, 1);
+        view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(view));
+        PaintCounter paints(view);
+        view->zoomIn();
+        QCOMPARE(paints.count, 1);
+        view->zoomOut();
+        QCOMPARE(paints.count, 2);
     }
 
     void zoom()

@@ -8,8 +8,10 @@
 
 #include <gtest/gtest.h>
 
+
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <random>
@@ -205,5 +207,26 @@ TEST(Paths, CalculationUsesTheChosenPath)
         E::nstep = 2;
         engine.Calculation();
         EXPECT_EQ(E::count, 1);
+        EXPECT_EQ(threebody::lastPathRun(), path) << threebody::pathName(path);
     }
+}
+
+// The test command runs this also on an x86 processor without AVX2, under
+// qemu-x86_64 -cpu Nehalem, where THREEBODY_EXPECT_NO_AVX2 is set; the fuzzer
+// asks for AVX2 wherever it runs.
+TEST(Paths, APathTheProcessorLacksRunsTheBaseline)
+{
+    const bool avx2 = threebody::pathSupported(SimdPath::Avx2);
+    if (std::getenv("THREEBODY_EXPECT_NO_AVX2")) {
+        ASSERT_FALSE(avx2) << "this processor has AVX2: the fallback is not tested";
+    }
+    const Start start = fromSetParam("default", 2, 1);
+    E::nstep = 20003;
+    apply(start);
+    reference::runPlainPasses(Scheme::Midpoint, kPi);
+    const Outcome want = collect();
+    apply(start);
+    threebody::runPasses(SimdPath::Avx2, Scheme::Midpoint, kPi);
+    EXPECT_TRUE(sameOutcome(want, collect()));
+    EXPECT_EQ(threebody::lastPathRun(), avx2 ? SimdPath::Avx2 : SimdPath::Baseline);
 }
