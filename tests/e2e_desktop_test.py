@@ -117,8 +117,10 @@ class Wayland(unittest.TestCase):
         protocol = os.path.join(self.runtime, "protocol.log")
         with open(protocol, "w") as log:
             # WAYLAND_DEBUG: the client logs every request it sends the compositor.
-            program = subprocess.Popen([PROGRAM], env=dict(self.session, WAYLAND_DEBUG="1"), stdout=log,
-                                       stderr=subprocess.STDOUT)
+            # The painting category: toolkit messages that come after start-up.
+            program = subprocess.Popen([PROGRAM], env=dict(self.session, WAYLAND_DEBUG="1",
+                                                           QT_LOGGING_RULES="qt.widgets.painting=true"),
+                                       stdout=log, stderr=subprocess.STDOUT)
         self.addCleanup(stop, program)
 
         def requests():
@@ -150,6 +152,9 @@ class Wayland(unittest.TestCase):
             for x, y in dots:
                 self.assertAlmostEqual(math.hypot(x - cx, y - cy), radius, delta=5)
         self.assertIsNone(program.poll(), "the program ended by itself")
+        # The toolkit's messages reach stderr again once start-up is over.
+        with open(protocol, errors="replace") as f:
+            self.assertTrue("qt.widgets.painting" in f.read(), "toolkit messages after start-up are swallowed")
 
 
 class ScreenReader(unittest.TestCase):
