@@ -18,8 +18,9 @@ stages=("$@")
 scripts/install-deps.sh cross mmdebstrap >/dev/null
 
 # The Debian mirror this machine uses.
-mirror=$(sed -n -e 's/^URIs:[[:space:]]*\([^[:space:]]*\).*/\1/p' -e 's/^deb[[:space:]]\+\(\[[^]]*\][[:space:]]*\)\?\([^[:space:]]*\).*/\2/p' \
-  /etc/apt/sources.list.d/*.sources /etc/apt/sources.list 2>/dev/null | grep -v security | head -n 1)
+mirror=$(cat /etc/apt/sources.list.d/*.sources /etc/apt/sources.list 2>/dev/null |
+  sed -n -e 's/^URIs:[[:space:]]*\([^[:space:]]*\).*/\1/p' -e 's/^deb[[:space:]]\+\(\[[^]]*\][[:space:]]*\)\?\([^[:space:]]*\).*/\2/p' |
+  grep -v security | head -n 1 || true)
 mirror=${mirror:-http://deb.debian.org/debian}
 
 root=$PWD/build/root-$suite
