@@ -56,7 +56,8 @@ if [ "$(dpkg --print-architecture)" = amd64 ] && ! readelf -n "$crti" | grep -q 
 fi
 # Branch protection is arm64's (pointer authentication and BTI); newer
 # hardening-check (Debian 13) looks for it on every architecture.
-if [ "$(dpkg --print-architecture)" != arm64 ] && hardening-check --help 2>&1 | grep -q nobranchprotection; then
+checks=$(hardening-check --help 2>&1 || true)
+if [ "$(dpkg --print-architecture)" != arm64 ] && [[ $checks == *--nobranchprotection* ]]; then
   cfp_option+=(--nobranchprotection)
 fi
 hardening-check "${cfp_option[@]}" "$staging/unpacked/usr/bin/threebody" | tee "$staging/hardening.txt"
