@@ -12,6 +12,13 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# What the command must leave as it found it.
+machine_configuration() {
+  dpkg --print-foreign-architectures
+  cat /etc/apt/sources.list /etc/apt/sources.list.d/* 2>/dev/null | sha256sum
+}
+configuration=$(machine_configuration)
+
 stages=("$@")
 [ ${#stages[@]} -gt 0 ] || stages=(release sanitize fuzz package cross)
 
@@ -65,3 +72,7 @@ for stage in "${stages[@]}"; do
   "$stage"
   echo "== $stage took $((SECONDS - start)) s =="
 done
+if [ "$(machine_configuration)" != "$configuration" ]; then
+  echo "test.sh changed dpkg's architectures or apt's sources"
+  exit 1
+fi
