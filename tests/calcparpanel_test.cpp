@@ -214,6 +214,16 @@ private slots:
 
     void zoomButtonsDriveTheView()
     {
+        const DATA_LIST &first = E::data_list[0];
+        auto *in = panel->findChild<QPushButton *>("zoomInButton");
+        QTest::mouseClick(in, Qt::LeftButton);
+        const QImage image = render(*view);
+        QCOMPARE(image.pixelColor(CDrawField::toPixel(160, first.x[2]), CDrawField::toPixel(160, first.y[2])),
+                 kBodyColours[2]);
+    }
+
+    void eachZoomButtonZoomsItsOwnWay()
+    {
         // One planet 1 dot at (1, 0): pixel 400 + scale.
         DATA_LIST one{};
         one.x[0] = one.y[0] = one.x[2] = one.y[2] = std::numeric_limits<double>::quiet_NaN();
