@@ -40,6 +40,11 @@ make_sysroot() {
   mmdebstrap --quiet --variant=extract --architectures=arm64 --skip=cleanup/apt/cache \
     --aptopt='Acquire::Check-Valid-Until "false"' \
     --include=qt6-base-dev,"$(svg_plugin_package)" "$codename" "$root" "${sources[@]}"
+  # Debian 13 ships libraries under /usr only; the links of a merged /usr,
+  # which an installation would make, lead qemu to the dynamic loader.
+  for dir in bin sbin lib; do
+    [ -e "$root/$dir" ] || ln -s "usr/$dir" "$root/$dir"
+  done
   tmp=$(mktemp -d)
   : >"$root/var/lib/dpkg/status"
   echo 1 >"$root/var/lib/dpkg/info/format"  # the layout of the names below
