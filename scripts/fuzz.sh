@@ -1,16 +1,15 @@
 #!/usr/bin/env bash
-# Builds the engine's libFuzzer target with clang (AddressSanitizer and
-# UndefinedBehaviorSanitizer on) and fuzzes for SECONDS (default 60),
-# starting from the committed seeds. A longer run: scripts/fuzz.sh 3600
+# Builds the engine's libFuzzer target (cmake --workflow --preset fuzz:
+# clang, AddressSanitizer and UndefinedBehaviorSanitizer) and fuzzes for
+# SECONDS (default 60), starting from the committed seeds.
+# A longer run: scripts/fuzz.sh 3600
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
+. scripts/tools.sh
 
-scripts/install-deps.sh test
-CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DTHREEBODY_FUZZ=ON -DTHREEBODY_BUILD_APP=OFF -DTHREEBODY_BUILD_BENCH=OFF \
-  -DTHREEBODY_BUILD_TESTS=OFF >/dev/null
-cmake --build build/fuzz --target engine_fuzzer -j "$(nproc)"
+dpkg-checkbuilddeps 2>/dev/null || apt_install build-dep ./
+cmake --workflow --preset fuzz >/dev/null
 
 # New inputs go to a scratch corpus; the committed seeds stay as they are.
 work=$(mktemp -d)

@@ -5,11 +5,11 @@
 # docs/scheme-rk4.png), each started with "update".
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/tools.sh
 
-scripts/install-deps.sh run xvfb xauth xdotool imagemagick
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DTHREEBODY_BUILD_TESTS=OFF -DTHREEBODY_BUILD_BENCH=OFF >/dev/null
-cmake --build build/release --target threebody -j "$(nproc)"
+dpkg-checkbuilddeps 2>/dev/null || apt_install build-dep ./
+cmake --preset release >/dev/null
+cmake --build --preset release --target threebody
 
 # The form has the keyboard focus on the scheme box at start-up: Down picks
 # the next scheme, four Tabs reach "update", and space presses it.

@@ -1,18 +1,20 @@
 #!/usr/bin/env bash
-# Builds and runs the whole test suite twice: optimised, then under
-# AddressSanitizer and UndefinedBehaviorSanitizer; then fuzzes the engine
-# for a minute; builds, checks, installs, starts and removes the Debian
-# package; and runs the engine's suites for arm64, ppc64el, s390x and i386
-# under qemu. Exits non-zero on any failure.
-#   scripts/test.sh                 every stage
-#   scripts/test.sh release package only the stages named (release,
-#                                   sanitize, fuzz, package, cross)
-# It installs the packages that the README lists and changes nothing else
-# on the machine: no foreign architecture, no apt source.
+# Installs debian/control's Build-Depends and the tools in scripts/tools.sh,
+# then runs every stage and exits non-zero on any failure:
+#   release   the optimised build and all suites  (cmake --workflow --preset release)
+#   sanitize  the same under AddressSanitizer and UndefinedBehaviorSanitizer
+#   fuzz      the engine's libFuzzer target for a minute
+#   package   the Debian package, built and checked in a clean chroot of
+#             this release (scripts/debian-build.sh)
+#   cross     the engine's suites for every other architecture under
+#             qemu-user, and the arm64 package cross-built, with its window
+#   scripts/test.sh release package     only the stages named
+# dpkg's architectures and apt's sources are left as they were; that is
+# checked at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/tools.sh
 
-# What the command must leave as it found it.
 machine_configuration() {
   dpkg --print-foreign-architectures
   { cat /etc/apt/sources.list /etc/apt/sources.list.d/* 2>/dev/null || true; } | sha256sum
@@ -21,51 +23,41 @@ configuration=$(machine_configuration)
 
 stages=("$@")
 [ ${#stages[@]} -gt 0 ] || stages=(release sanitize fuzz package cross)
-
-scripts/install-deps.sh test
-
-jobs=$(nproc)
-
-release() {
-  cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DTHREEBODY_BUILD_TESTS=ON -DTHREEBODY_BUILD_BENCH=ON >/dev/null
-  cmake --build build/release -j "$jobs"
-  ctest --test-dir build/release --output-on-failure -j "$jobs"
-}
-
-sanitize() {
-  cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DTHREEBODY_SANITIZE=ON -DTHREEBODY_BUILD_TESTS=ON -DTHREEBODY_BUILD_BENCH=OFF >/dev/null
-  cmake --build build/sanitize -j "$jobs"
-  ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 \
-  LSAN_OPTIONS=suppressions="$PWD/tests/lsan.supp" \
-  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-    ctest --test-dir build/sanitize --output-on-failure -j "$jobs"
-}
-
-fuzz() { scripts/fuzz.sh 60; }
-
-# The package test starts the installed program with the optimised build's
-# window test.
-package() {
-  [ -x build/release/tests/e2e_window_test ] || release
-  scripts/package-test.sh
-}
-
-cross() {
-  for arch in arm64 ppc64el s390x i386; do
-    local start=$SECONDS
-    scripts/cross-test.sh "$arch"
-    echo "$arch took $((SECONDS - start)) s"
-  done
-}
-
 for stage in "${stages[@]}"; do
   case "$stage" in
   release | sanitize | fuzz | package | cross) ;;
   *) echo "test.sh: unknown stage '$stage' (release, sanitize, fuzz, package or cross)" >&2; exit 2 ;;
   esac
 done
+
+mapfile -t architectures < <(cross_architectures)
+tools=("${host_tools[@]}")
+for arch in "${architectures[@]}"; do tools+=("$(cross_compiler "$arch")"); done
+if ! dpkg-checkbuilddeps 2>/dev/null || ! dpkg-query -W "${tools[@]}" >/dev/null 2>&1; then
+  apt_install build-dep ./
+  apt_install install "${tools[@]}"
+fi
+
+export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}
+export CTEST_PARALLEL_LEVEL=${CTEST_PARALLEL_LEVEL:-$(nproc)}
+workflow() { cmake --workflow --preset "$1" --fresh | { grep -vE '^(-- |  [A-Z_]+=|Preset CMake|$)' || true; }; }
+
+release() { workflow release; }
+sanitize() { workflow sanitize; }
+fuzz() { scripts/fuzz.sh 60; }
+package() { scripts/debian-build.sh; }
+cross() {
+  local arch start
+  for arch in "${architectures[@]}"; do
+    start=$SECONDS
+    workflow "cross-$arch"
+    echo "$arch took $((SECONDS - start)) s"
+  done
+  start=$SECONDS
+  scripts/debian-build.sh -a arm64
+  echo "the arm64 package took $((SECONDS - start)) s"
+}
+
 for stage in "${stages[@]}"; do
   echo "== $stage =="
   start=$SECONDS
