@@ -15,13 +15,7 @@ cmake --workflow --preset fuzz >/dev/null
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/corpus"
-status=0
 build/fuzz/engine_fuzzer -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
-  -artifact_prefix="$PWD/build/fuzz/" \
-  "$work/corpus" fuzz/seeds >"$work/log" 2>&1 || status=$?
-if [ "$status" -ne 0 ]; then
-  tail -n 60 "$work/log"
-  echo "engine_fuzzer failed (exit $status)"
-  exit "$status"
-fi
+  -artifact_prefix="$PWD/build/fuzz/" "$work/corpus" fuzz/seeds >"$work/log" 2>&1 ||
+  { tail -n 60 "$work/log"; echo "engine_fuzzer failed"; exit 1; }
 grep -E '^(INFO: seed corpus|Done|stat::)' "$work/log"

@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# Takes the README's pictures of the real program under Xvfb, one run of each
-# scheme at the start-up settings: the start-up window itself
-# (docs/scheme-midpoint.png), then Euler and fourth order (docs/scheme-euler.png,
-# docs/scheme-rk4.png), each started with "update".
+# Takes the README's pictures of the real program under Xvfb at the start-up
+# settings: the start-up window (docs/scheme-midpoint.png), then Euler and
+# fourth order (docs/scheme-{euler,rk4}.png), each started with "update".
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/tools.sh

@@ -1,16 +1,15 @@
 #!/usr/bin/env bash
 # Installs debian/control's Build-Depends and the tools in scripts/tools.sh,
-# then runs every stage and exits non-zero on any failure:
+# then runs the stages named (all by default), failing on any failure:
 #   release   the optimised build and all suites  (cmake --workflow --preset release)
 #   sanitize  the same under AddressSanitizer and UndefinedBehaviorSanitizer
 #   fuzz      the engine's libFuzzer target for a minute
-#   package   the Debian package, built and checked in a clean chroot of
-#             this release (scripts/debian-build.sh)
-#   cross     the engine's suites for every other architecture under
-#             qemu-user, and the arm64 package cross-built, with its window
-#   scripts/test.sh release package     only the stages named
-# dpkg's architectures and apt's sources are left as they were; that is
-# checked at the end.
+#   package   the Debian package built and checked in a clean chroot of this
+#             release (scripts/debian-build.sh)
+#   cross     the engine's suites for the other architectures under qemu-user,
+#             and the arm64 package cross-built, with its window
+# It checks at the end that dpkg's architectures and apt's sources are as it
+# found them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/tools.sh
@@ -22,12 +21,10 @@ machine_configuration() {
 configuration=$(machine_configuration)
 
 stages=("$@")
-[ ${#stages[@]} -gt 0 ] || stages=(release sanitize fuzz package cross)
+[ $# -gt 0 ] || stages=(release sanitize fuzz package cross)
 for stage in "${stages[@]}"; do
-  case "$stage" in
-  release | sanitize | fuzz | package | cross) ;;
-  *) echo "test.sh: unknown stage '$stage' (release, sanitize, fuzz, package or cross)" >&2; exit 2 ;;
-  esac
+  [[ $stage =~ ^(release|sanitize|fuzz|package|cross)$ ]] ||
+    { echo "test.sh: unknown stage '$stage' (release, sanitize, fuzz, package or cross)" >&2; exit 2; }
 done
 
 mapfile -t architectures < <(cross_architectures)
@@ -38,24 +35,19 @@ if ! dpkg-checkbuilddeps 2>/dev/null || ! dpkg-query -W "${tools[@]}" >/dev/null
   apt_install install "${tools[@]}"
 fi
 
-export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}
-export CTEST_PARALLEL_LEVEL=${CTEST_PARALLEL_LEVEL:-$(nproc)}
+export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)} CTEST_PARALLEL_LEVEL=${CTEST_PARALLEL_LEVEL:-$(nproc)}
 workflow() { cmake --workflow --preset "$1" --fresh | { grep -vE '^(-- |  [A-Z_]+=|Preset CMake|$)' || true; }; }
-
 release() { workflow release; }
 sanitize() { workflow sanitize; }
 fuzz() { scripts/fuzz.sh 60; }
 package() { scripts/debian-build.sh; }
 cross() {
-  local arch start
   for arch in "${architectures[@]}"; do
     start=$SECONDS
     workflow "cross-$arch"
     echo "$arch took $((SECONDS - start)) s"
   done
-  start=$SECONDS
   scripts/debian-build.sh -a arm64
-  echo "the arm64 package took $((SECONDS - start)) s"
 }
 
 for stage in "${stages[@]}"; do
@@ -64,7 +56,4 @@ for stage in "${stages[@]}"; do
   "$stage"
   echo "== $stage took $((SECONDS - start)) s =="
 done
-if [ "$(machine_configuration)" != "$configuration" ]; then
-  echo "test.sh changed dpkg's architectures or apt's sources"
-  exit 1
-fi
+[ "$(machine_configuration)" = "$configuration" ] || { echo "test.sh changed dpkg's architectures or apt's sources"; exit 1; }
