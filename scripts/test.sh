@@ -8,8 +8,7 @@
 #             release (scripts/debian-build.sh)
 #   cross     the engine's suites for the other architectures under qemu-user,
 #             and the arm64 package cross-built, with its window
-# It checks at the end that dpkg's architectures and apt's sources are as it
-# found them.
+# At the end it checks that dpkg's architectures and apt's sources are unchanged.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/tools.sh
