@@ -60,6 +60,18 @@ private slots:
         QCOMPARE(countNotBackground(render(*view)), 0);
     }
 
+    // A screen reader's only account of the picture: how many dots it has.
+    void descriptionCountsTheSamplesDrawn()
+    {
+        for (auto [number, words] : {std::pair{1, "1 sample of each body is drawn."},
+                                     {0, "0 samples of each body are drawn."},
+                                     {30, "30 samples of each body are drawn."}}) {
+            view->drawSpot(samples, number);
+            QVERIFY2(view->accessibleDescription().endsWith(QLatin1String(words)),
+                     qPrintable(view->accessibleDescription()));
+        }
+    }
+
     void dotPlacement_data()
     {
         QTest::addColumn<double>("x");

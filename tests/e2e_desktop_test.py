@@ -5,7 +5,6 @@ accessibility bus (AT-SPI) the way Orca and every Linux screen reader read it.
 
 usage: e2e_desktop_test.py PATH-TO-threebody PATH-TO-DESKTOP-ENTRY
 """
-import math
 import os
 import re
 import shutil
@@ -140,18 +139,11 @@ class Wayland(unittest.TestCase):
             shot = self.screenshot()
             return shot if shot and plot_box(shot) and pixels_of(shot, STAR, plot_box(shot)) else None
 
+        # Where the orbits lie is the X11 window test's to check; here, that they are drawn.
         shot = wait_until(star_on_screen, 60, step=0.5)
         self.assertTrue(shot, "no star on the screen")
-        box = plot_box(shot)
-        star = pixels_of(shot, STAR, box)
-        self.assertLessEqual(len(star), 64)  # the star barely moves
-        cx = sum(x for x, _ in star) / len(star)
-        cy = sum(y for _, y in star) / len(star)
-        for colour, radius in ((PLANET1, 150), (PLANET2, 300)):
-            dots = pixels_of(shot, colour, box)
-            self.assertGreater(len(dots), 300)
-            for x, y in dots:
-                self.assertAlmostEqual(math.hypot(x - cx, y - cy), radius, delta=5)
+        for colour in (PLANET1, PLANET2):
+            self.assertGreater(len(pixels_of(shot, colour, plot_box(shot))), 300)
         self.assertIsNone(program.poll(), "the program ended by itself")
         # The toolkit's messages reach stderr again once start-up is over.
         with open(protocol, errors="replace") as f:
@@ -167,6 +159,7 @@ class ScreenReader(unittest.TestCase):
         self.addCleanup(stop, xvfb)
         self.addCleanup(xvfb.stdout.close)
         display = ":" + xvfb.stdout.readline().decode().strip()
+        self.display = display
         bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         self.addCleanup(stop, bus)
@@ -174,6 +167,8 @@ class ScreenReader(unittest.TestCase):
         address = bus.stdout.readline().decode().strip()
         self.assertTrue(address, "no session bus")
         self.env = clean_environment(DISPLAY=display, DBUS_SESSION_BUS_ADDRESS=address)
+        self.runtime = tempfile.mkdtemp(prefix="threebody-a11y-")
+        self.addCleanup(shutil.rmtree, self.runtime, True)
         os.environ["DBUS_SESSION_BUS_ADDRESS"] = address  # pyatspi finds the bus here
         # What Orca does when it starts: switch accessibility on for the session.
         # The bus's own launcher (at-spi2-core) starts on this call.
@@ -210,23 +205,42 @@ class ScreenReader(unittest.TestCase):
                     if relation.getRelationType() == pyatspi.RELATION_LABELLED_BY
                     for target in (relation.getTarget(i) for i in range(relation.getNTargets()))]
 
-        unnamed, controls = [], {}
-        for node in nodes(frame):
-            if not node.getState().contains(pyatspi.STATE_FOCUSABLE):
-                continue
-            announced = node.name or " ".join(labels(node))
-            if not announced:
-                unnamed.append(node.getRoleName())
-            controls.setdefault(node.getRole(), []).append((node.name, labels(node)))
+        focusable = [node for node in nodes(frame) if node.getState().contains(pyatspi.STATE_FOCUSABLE)]
+        unnamed = [node.getRoleName() for node in focusable if not (node.name or labels(node))]
         self.assertEqual(unnamed, [], "focusable controls that a screen reader cannot name")
 
-        # Each field by its row's label, and the label related to it.
-        fields = controls.get(pyatspi.ROLE_TEXT, [])
-        for label in ("Nstep :", "xp3 :", "Factor :", "Star :", "Planet1 :", "Planet2 :", "Total :"):
-            self.assertIn((label, [label]), fields)
-        buttons = [name for name, _ in controls.get(pyatspi.ROLE_PUSH_BUTTON, [])]
-        for name in ("update", "Zoom in", "Zoom out"):
+        def controls(role):
+            return {node.name: node for node in focusable if node.getRole() == role}
+
+        # Each field announced by its own row's label, and holding that row's value.
+        fields = controls(pyatspi.ROLE_TEXT)
+        for label, text in (("Nstep :", "1000000"), ("xp3 :", "1.99848"), ("Factor :", "1"),
+                            ("Star :", "2.60849e-13"), ("Planet1 :", "2.89159e-07"),
+                            ("Planet2 :", "1.67341e-08"), ("Total :", "3.2976e-07")):
+            self.assertIn(label, fields)
+            self.assertEqual(labels(fields[label]), [label])
+            self.assertEqual(fields[label].queryText().getText(0, -1), text, label)
+        # The combo box is called by the scheme it shows, and labelled "Solver".
+        self.assertEqual([labels(node) for node in controls(pyatspi.ROLE_COMBO_BOX).values()], [["Solver"]])
+
+        # The zoom buttons, found and pressed by what they are called.
+        buttons = controls(pyatspi.ROLE_PUSH_BUTTON)
+        self.assertIn("update", buttons)
+
+        def planet1_width():
+            shot = os.path.join(self.runtime, "shot.png")
+            subprocess.run(["import", "-display", self.display, "-window", "root", shot], check=True,
+                           capture_output=True, timeout=30)
+            xs = [x for x, _ in pixels_of(shot, PLANET1, plot_box(shot))]
+            return max(xs) - min(xs) if xs else 0
+
+        width = wait_until(planet1_width, 30, step=0.5)
+        for name, grows in (("Zoom in", True), ("Zoom out", False)):
             self.assertIn(name, buttons)
+            buttons[name].queryAction().doAction(0)
+            now = wait_until(lambda: (w := planet1_width()) != width and w, 10, step=0.2)
+            self.assertEqual(now > width, grows, f"{name}: planet 1's orbit went from {width} to {now} pixels")
+            width = now
 
         plot = [n for n in nodes(frame) if n.name == "Trajectory plot"]
         self.assertEqual(len(plot), 1, "the plot has no name")

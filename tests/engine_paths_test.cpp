@@ -209,6 +209,15 @@ TEST(Paths, CalculationUsesTheChosenPath)
         EXPECT_EQ(E::count, 1);
         EXPECT_EQ(threebody::lastPathRun(), path) << threebody::pathName(path);
     }
+    // What ran, not what is chosen.
+    for (SimdPath chosen : runnablePaths()) {
+        threebody::usePath(chosen);
+        for (SimdPath path : runnablePaths()) {
+            threebody::runPasses(path, Scheme::Euler, kPi);
+            EXPECT_EQ(threebody::lastPathRun(), path) << threebody::pathName(path) << " chosen "
+                                                      << threebody::pathName(chosen);
+        }
+    }
 }
 
 // The test command runs this also on an x86 processor without AVX2, under
@@ -229,4 +238,7 @@ TEST(Paths, APathTheProcessorLacksRunsTheBaseline)
     threebody::runPasses(SimdPath::Avx2, Scheme::Midpoint, kPi);
     EXPECT_TRUE(sameOutcome(want, collect()));
     EXPECT_EQ(threebody::lastPathRun(), avx2 ? SimdPath::Avx2 : SimdPath::Baseline);
+    // Nor can it be chosen.
+    threebody::usePath(SimdPath::Avx2);
+    EXPECT_EQ(threebody::activePath(), avx2 ? SimdPath::Avx2 : SimdPath::Baseline);
 }

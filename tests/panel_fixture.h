@@ -7,6 +7,11 @@
 #include "DrawField.h"
 #include "StartUp.h"
 
+#include <QString>
+
+#include <cmath>
+#include <cstdio>
+
 struct PanelFixture {
     PanelFixture() { view->resize(800, 800); }
     ~PanelFixture()
@@ -21,5 +26,16 @@ struct PanelFixture {
     CDrawField *view = new CDrawField();
     CCalcParPanel *panel = new CCalcParPanel(view);
 };
+
+// A result as the form must show it, derived by the C library's route, not
+// the toolkit's: six significant digits, and "nan" whatever its sign.
+inline QString shownResult(double value)
+{
+    if (std::isnan(value))
+        return QStringLiteral("nan");
+    char text[32];
+    std::snprintf(text, sizeof text, "%.6g", value);
+    return QString::fromLatin1(text);
+}
 
 #endif
