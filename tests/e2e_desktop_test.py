@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
-"""The real program on today's desktops, beside the X11 window test: as a
-native Wayland client of a headless Weston, and read through the
-accessibility bus (AT-SPI) the way Orca and every Linux screen reader read it.
+"""The real program as a native Wayland client of a headless Weston, and
+read and driven through the accessibility bus (AT-SPI) as Orca and every
+Linux screen reader read and drive it.
 
 usage: e2e_desktop_test.py PATH-TO-threebody PATH-TO-DESKTOP-ENTRY
 """

@@ -49,7 +49,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         StartCase{"Default", 2, 1, {"-0.0015246983", "0.9984753017", "1.9984753017"},
                   {"-0.0011560022", "0.9993212789", "0.7060518527"}},
-        // The speed follows the real distance, not a truncated one.
+        // A distance with a fraction: planet 2 starts at 1/sqrt(2.5), less the centre of mass's speed.
         StartCase{"HalfwayDistance", 2.5, 1, {"-0.001667471185", "0.9983325288", "2.498332529"},
                   {"-0.001134682796", "0.9993425983", "0.6314112523"}},
         StartCase{"InsidePlanet1", 0.5, 1, {"-0.001096379733", "0.9989036203", "0.4989036203"},

@@ -13,7 +13,7 @@ class CalcWindow : public QMainWindow {
 public:
     explicit CalcWindow(QWidget *parent = nullptr);
 
-    // Owned by the window through parent/child; main wires the engines in.
+    // Owned by the window through parent/child; startUp wires the engines in.
     CDrawField *drawField = nullptr;
     CCalcParPanel *parPanel = nullptr;
 

@@ -27,8 +27,6 @@ CDrawField::CDrawField(QWidget *parent) : QWidget(parent)
 {
     setPalette(QPalette(QColor(250, 250, 200)));
     setAutoFillBackground(true);
-    hasData = false;
-    scale = 150;
     // What a screen reader says of a picture it cannot read.
     setAccessibleName(tr("Trajectory plot"));
     describe(0);
