@@ -26,13 +26,13 @@ for stage in "${stages[@]}"; do
     { echo "test.sh: unknown stage '$stage' (release, sanitize, fuzz, package or cross)" >&2; exit 2; }
 done
 
+dpkg-checkbuilddeps 2>/dev/null || apt_install build-dep ./
+# Named once build-dep has brought dpkg-architecture.
 mapfile -t architectures < <(cross_architectures)
 tools=("${host_tools[@]}")
 for arch in "${architectures[@]}"; do tools+=("$(cross_compiler "$arch")"); done
-if ! dpkg-checkbuilddeps 2>/dev/null || ! dpkg-query -W "${tools[@]}" >/dev/null 2>&1; then
-  apt_install build-dep ./
-  apt_install install "${tools[@]}"
-fi
+installed=$(dpkg-query -W -f='${db:Status-Abbrev}\n' "${tools[@]}" 2>/dev/null | grep -c '^ii' || true)
+[ "$installed" -eq "${#tools[@]}" ] || apt_install install "${tools[@]}"
 
 export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)} CTEST_PARALLEL_LEVEL=${CTEST_PARALLEL_LEVEL:-$(nproc)}
 workflow() { cmake --workflow --preset "$1" --fresh | { grep -vE '^(-- |  [A-Z_]+=|Preset CMake|$)' || true; }; }

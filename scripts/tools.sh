@@ -3,7 +3,7 @@
 # On the machine: mmdebstrap for throwaway chroots, and the cross compilers
 # for the engine's suites on the other architectures (one preset each).
 host_tools=(mmdebstrap)
-cross_compiler() { echo "g++-$(dpkg-architecture -a "$1" -qDEB_HOST_GNU_TYPE 2>/dev/null)"; }
+cross_compiler() { local triplet; triplet=$(dpkg-architecture -a "$1" -qDEB_HOST_GNU_TYPE 2>/dev/null) && echo "g++-$triplet"; }
 cross_architectures() { sed -n 's/.*"name": "cross-\([a-z0-9]*\)".*/\1/p' CMakePresets.json | sort -u; }
 # In the throwaway chroot: Debian's checks of a built package.
 checking_tools=(lintian autopkgtest devscripts)
