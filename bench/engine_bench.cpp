@@ -1,12 +1,16 @@
 // Time per pass of each scheme on every path this processor runs, against
 // the plain pair-by-pair evaluation in the same process, and the whole
-// start-up run. After the usual table it prints each path's ratio to plain.
+// start-up run, the first one with the path measurement included. After the
+// usual table it prints each path's ratio to plain, and its ratio to the
+// floor that this processor sets (pass_floor.h).
+#include "pass_floor.h"
 #include "plain_passes.h"
 #include "simd_path.h"
 #include "three_bodycalc.h"
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <string>
@@ -52,6 +56,19 @@ void BM_StartupRun(benchmark::State &state, int path)
     }
 }
 
+// The program's first run: the midpoint path measured, then the run on it.
+void BM_FirstRun(benchmark::State &state)
+{
+    CThreeBodyRK2 engine;
+    for (auto _ : state) {
+        threebody::choosePathsAgain();
+        E::setParam(2, 1);
+        E::nstep = 1000000;
+        engine.Calculation();
+        benchmark::DoNotOptimize(E::am_list[3]);
+    }
+}
+
 // Collects the median of each benchmark's repetitions (or its only run).
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
@@ -65,7 +82,7 @@ public:
             const std::string name = run.run_name.function_name;
             if (!aggregate && medians.count(name))
                 continue;
-            medians[name] = run.GetAdjustedRealTime();
+            medians[name] = run.GetAdjustedCPUTime();  // as the ns_per_pass counter
         }
     }
     std::map<std::string, double> medians;
@@ -82,9 +99,9 @@ std::string passName(int scheme, int path)
 int main(int argc, char **argv)
 {
     std::vector<int> paths = {-1};
-    for (int p = 0; p < 2; ++p)
-        if (threebody::pathSupported(SimdPath(p)))
-            paths.push_back(p);
+    for (SimdPath p : threebody::kPaths)
+        if (threebody::pathSupported(p))
+            paths.push_back(int(p));
 
     for (int s = 0; s < 3; ++s)
         for (int p : paths)
@@ -95,12 +112,13 @@ int main(int argc, char **argv)
             (std::string("StartupRun/") + (p < 0 ? "plain" : threebody::pathName(SimdPath(p)))).c_str(),
             BM_StartupRun, p)
             ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("StartupRun/first, path measured", BM_FirstRun)->Unit(benchmark::kMillisecond);
 
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
-    std::printf("\nTime per pass as a ratio to the plain evaluation (medians of this run):\n");
+    std::printf("\nTime per pass as a ratio to the plain evaluation (medians of this run, processor time):\n");
     for (int s = 0; s < 3; ++s) {
         const auto plain = reporter.medians.find(passName(s, -1));
         if (plain == reporter.medians.end())
@@ -111,6 +129,36 @@ int main(int argc, char **argv)
                 std::printf("  %s %.3f", threebody::pathName(SimdPath(p)),
                             reporter.medians[passName(s, p)] / plain->second);
         std::printf("\n");
+    }
+
+    const passfloor::UnitCosts unit = passfloor::measureUnit();
+    std::printf("\nRoot and division unit, ns per independent instruction at 128/256 bits:\n"
+                "  division %.2f / %.2f, root %.2f / %.2f\n",
+                unit.divide[0], unit.divide[1], unit.root[0], unit.root[1]);
+    std::printf("Floor per pass: the larger of the chain's latency and the unit's time (ns):\n");
+    double chain[3];
+    for (int s = 0; s < 3; ++s) {
+        chain[s] = passfloor::chainNs(Scheme(s));
+        std::printf("  %-12s chain %.1f\n", kSchemeNames[s], chain[s]);
+        for (int p : paths) {
+            if (p < 0 || !reporter.medians.count(passName(s, p)))
+                continue;
+            const double unitTime = passfloor::unitNs(Scheme(s), SimdPath(p), unit);
+            const double floor = std::max(chain[s], unitTime);
+            const double ns = reporter.medians[passName(s, p)] * 1e6 / kPasses;  // ms per run
+            std::printf("    %-8s %.1f ns per pass, unit %.1f, floor %.1f, ratio %.2f\n",
+                        threebody::pathName(SimdPath(p)), ns, unitTime, floor, ns / floor);
+        }
+    }
+    threebody::choosePathsAgain();
+    for (int s = 0; s < 3; ++s) {
+        const SimdPath picked = threebody::activePath(Scheme(s));
+        if (!reporter.medians.count(passName(s, int(picked))))
+            continue;
+        const double floor = std::max(chain[s], passfloor::unitNs(Scheme(s), picked, unit));
+        const double ns = reporter.medians[passName(s, int(picked))] * 1e6 / kPasses;
+        std::printf("floor: %s %s picked: %.1f ns per pass, floor %.1f ns, ratio %.2f\n", kSchemeNames[s],
+                    threebody::pathName(picked), ns, floor, ns / floor);
     }
     benchmark::Shutdown();
     return 0;

@@ -8,7 +8,7 @@
 // Nothing here has external linkage, so no instruction set leaks into
 // another's code.
 //
-// Why this shape: a pass is bound by square roots and divisions, which share
+// Why this shape: roots and divisions are a pass's costliest operations, and they share
 // one unit. Lanes are bodies (x, y, vx, vy) or body pairs (0,1), (0,2), (1,2);
 // each pair's distance and relative speed is computed once and serves both
 // directions, and independent roots and divisions share one instruction. The

@@ -8,14 +8,21 @@ namespace threebody {
 enum class Scheme { Euler, Midpoint, RungeKutta4 };
 
 enum class SimdPath { Baseline, Avx2 };
+inline constexpr SimdPath kPaths[] = {SimdPath::Baseline, SimdPath::Avx2};
 
 const char *pathName(SimdPath path);
 bool pathSupported(SimdPath path);
 
-// The path that CCalcEngine::Calculation uses: the widest one this
-// processor runs, unless usePath chose another (tests, benchmark).
-SimdPath activePath();
+// The path that CCalcEngine::Calculation uses for a scheme: the fastest
+// one on this processor, measured on a short stretch of the default start
+// the first time the scheme runs and kept from then on, unless usePath
+// chose one (tests, benchmark). The measurement leaves the engine's state
+// as it found it.
+SimdPath activePath(Scheme scheme);
+// A path this processor lacks is not taken.
 void usePath(SimdPath path);
+// Forgets usePath's choice and the measurements (benchmark).
+void choosePathsAgain();
 
 // The passes of one run (everything but the statistics) on one path; a path
 // this processor lacks runs the baseline instead.

@@ -107,18 +107,18 @@ void CCalcEngine::CalcStDeviation()
 
 void CThreeBodyEuler::Calculation()
 {
-    threebody::runPasses(threebody::activePath(), threebody::Scheme::Euler, pi);
+    threebody::runPasses(threebody::activePath(threebody::Scheme::Euler), threebody::Scheme::Euler, pi);
     CalcStDeviation();
 }
 
 void CThreeBodyRK2::Calculation()
 {
-    threebody::runPasses(threebody::activePath(), threebody::Scheme::Midpoint, pi);
+    threebody::runPasses(threebody::activePath(threebody::Scheme::Midpoint), threebody::Scheme::Midpoint, pi);
     CalcStDeviation();
 }
 
 void CThreeBodyRK4::Calculation()
 {
-    threebody::runPasses(threebody::activePath(), threebody::Scheme::RungeKutta4, pi);
+    threebody::runPasses(threebody::activePath(threebody::Scheme::RungeKutta4), threebody::Scheme::RungeKutta4, pi);
     CalcStDeviation();
 }

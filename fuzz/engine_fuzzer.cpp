@@ -10,6 +10,7 @@
 #include "three_bodycalc.h"
 
 #include <cmath>
+#include <iterator>
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
@@ -79,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     std::memcpy(&xp3, bytes, 8);
     std::memcpy(&factor, bytes + 8, 8);
     const auto scheme = threebody::Scheme(bytes[16] % 3);
-    const auto path = threebody::SimdPath((bytes[16] / 3) % 2);
+    const auto path = threebody::kPaths[(bytes[16] / 3) % std::size(threebody::kPaths)];
     std::int16_t length;
     std::memcpy(&length, bytes + 17, 2);
     const int nstep = length % 3001;
