@@ -34,31 +34,43 @@ const char kTitle[] = "3 Body Problem Application";
 
 using Clock = std::chrono::steady_clock;
 
-// Waits up to `seconds` for the child; returns its wait status or -1.
-int waitFor(pid_t pid, double seconds)
-{
-    const auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
-    int status = 0;
-    while (Clock::now() < deadline) {
-        if (waitpid(pid, &status, WNOHANG) == pid)
-            return status;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return -1;
-}
+// A child of the test, reaped exactly once: by the first wait that sees it
+// end, or by the destructor, which kills it only while it is unreaped, so
+// that no pid is signalled after it may have been handed to another process.
+class Child {
+public:
+    explicit Child(pid_t pid = -1) : pid(pid) {}
+    Child(const Child &) = delete;
+    Child &operator=(const Child &) = delete;
+    ~Child() { stop(); }
 
-void stop(pid_t pid)
-{
-    if (pid > 0 && waitFor(pid, 0) == -1) {
-        kill(pid, SIGKILL);
-        waitFor(pid, 5);
+    // The wait status once it has ended within `seconds`, else -1. It is
+    // always asked at least once.
+    int wait(double seconds)
+    {
+        const auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
+        while (!reaped && pid > 0) {
+            if (waitpid(pid, &status, WNOHANG) == pid)
+                reaped = true;
+            else if (Clock::now() >= deadline)
+                break;
+            else
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return reaped ? status : -1;
     }
-}
-
-// A child is killed when its test ends, however it ends.
-struct Reaper {
+    void stop()
+    {
+        if (pid > 0 && !reaped && wait(0) == -1) {
+            kill(pid, SIGKILL);
+            wait(5);
+        }
+    }
     pid_t pid;
-    ~Reaper() { stop(pid); }
+
+private:
+    bool reaped = false;
+    int status = 0;
 };
 
 // What arrives on `fd` until the writer closes it, `enough` appears, or
@@ -88,7 +100,7 @@ public:
         int fds[2];
         if (pipe(fds) != 0)
             return;
-        pid = fork();
+        const pid_t pid = fork();
         if (pid == 0) {
             close(fds[0]);
             const std::string fd = std::to_string(fds[1]);
@@ -96,6 +108,7 @@ public:
                    static_cast<char *>(nullptr));
             _exit(127);
         }
+        server.pid = pid;
         close(fds[1]);
         // Read up to the newline, and keep the pipe open: Xvfb dies if its
         // write finds the reader gone.
@@ -109,11 +122,11 @@ public:
     }
     ~XvfbServer()
     {
-        stop(pid);
+        server.stop();
         if (readEnd >= 0)
             close(readEnd);
     }
-    pid_t pid = -1;
+    Child server;
     int readEnd = -1;
     std::string display;
 };
@@ -327,8 +340,7 @@ TEST(RealWindow, ShowsTheStartupTrajectoryAndClosesCleanly)
     Display *dpy = display.get();
     ASSERT_TRUE(dpy);
 
-    const pid_t program = startProgram({{"DISPLAY", server.display.c_str()}});
-    const Reaper reaper{program};
+    Child program(startProgram({{"DISPLAY", server.display.c_str()}}));
     const auto deadline = Clock::now() + std::chrono::seconds(60);
     const Window window = waitForWindow(dpy, deadline);
     ASSERT_TRUE(window) << "no window titled \"" << kTitle << "\"";
@@ -366,7 +378,7 @@ TEST(RealWindow, ShowsTheStartupTrajectoryAndClosesCleanly)
         EXPECT_GT(q, 20);
 
     requestClose(dpy, window);
-    const int status = waitFor(program, 20);
+    const int status = program.wait(20);
     ASSERT_NE(status, -1) << "program did not end after the close request";
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
@@ -380,11 +392,10 @@ TEST(RealWindow, WithoutADisplayItSaysSoInOneLine)
         std::vector<std::pair<const char *, const char *>> env;
         if (display)
             env.emplace_back("DISPLAY", display);
-        const pid_t pid = startProgram(env, {}, {}, fds[1]);
-        const Reaper reaper{pid};
+        Child program(startProgram(env, {}, {}, fds[1]));
         close(fds[1]);
         const std::string output = readFrom(fds[0], 30);
-        const int status = waitFor(pid, 5);
+        const int status = program.wait(5);
         ASSERT_NE(status, -1) << "still running after 30 s";
         ASSERT_TRUE(WIFEXITED(status));
         EXPECT_EQ(WEXITSTATUS(status), 1);
@@ -401,8 +412,7 @@ TEST(RealWindow, PassesOnTheToolkitsStartUpWarnings)
 {
     int fds[2];
     ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
-    const pid_t pid = startProgram({{"QT_QPA_PLATFORM", "offscreen"}}, {"-style", "nosuchstyle"}, {}, fds[1]);
-    const Reaper reaper{pid};
+    Child program(startProgram({{"QT_QPA_PLATFORM", "offscreen"}}, {"-style", "nosuchstyle"}, {}, fds[1]));
     close(fds[1]);
     const std::string output = readFrom(fds[0], 60, "nosuchstyle");
     EXPECT_NE(output.find("invalid style override 'nosuchstyle'"), std::string::npos) << output;
@@ -461,18 +471,17 @@ TEST(Valgrind, StartAndCloseLoseNothingOfOurs)
     const int logFd = mkstemp(logName);
     ASSERT_GE(logFd, 0);
     close(logFd);
-    const pid_t program = startProgram({{"DISPLAY", server.display.c_str()}}, {},
+    Child program(startProgram({{"DISPLAY", server.display.c_str()}}, {},
                                        {"valgrind", "--tool=memcheck", "--leak-check=full",
                                         "--show-leak-kinds=definite", "--num-callers=30",
-                                        std::string("--log-file=") + logName});
-    const Reaper reaper{program};
+                                        std::string("--log-file=") + logName}));
     const auto deadline = Clock::now() + std::chrono::seconds(300);
     const Window window = waitForWindow(dpy, deadline);
     ASSERT_TRUE(window) << "no window under valgrind";
     // Closed once it has painted, so that the paint's allocations are checked too.
     ASSERT_FALSE(pixelsOf(firstPaint(dpy, window, deadline), kStar).points.empty());
     requestClose(dpy, window);
-    const int status = waitFor(program, 300);
+    const int status = program.wait(300);
     ASSERT_NE(status, -1) << "program did not end under valgrind";
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 
