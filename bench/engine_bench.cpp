@@ -18,23 +18,26 @@
 
 using E = CCalcEngine;
 using threebody::Scheme;
-using threebody::SimdPath;
 
 namespace {
 
 constexpr int kPasses = 100000;
-const double kPi = 3.1415926535898;
 const char *const kSchemeNames[] = {"Euler", "Midpoint", "RungeKutta4"};
 
-// Path index -1 is the plain evaluation.
+// Path index -1 is the plain evaluation, the others index the supported paths.
+const threebody::Path &pathAt(int path) { return threebody::enginePaths().supported()[size_t(path)]; }
+const char *pathName(int path) { return path < 0 ? "plain" : pathAt(path).name; }
+
 void runOnce(Scheme scheme, int path, int nstep)
 {
-    E::setParam(2, 1);
-    E::nstep = nstep;
+    E::setParam(threebody::kStartXp3, threebody::kStartFactor);
+    threebody::RunState state = E::runState();
+    state.nstep = nstep;
     if (path < 0)
-        reference::runPlainPasses(scheme, kPi);
+        reference::runPlainPasses(scheme, threebody::kPi, state);
     else
-        threebody::runPasses(SimdPath(path), scheme, kPi);
+        pathAt(path).run(scheme, threebody::kPi, state);
+    E::setRunState(state);
     E::CalcStDeviation();
 }
 
@@ -51,7 +54,7 @@ void BM_Pass(benchmark::State &state, Scheme scheme, int path)
 void BM_StartupRun(benchmark::State &state, int path)
 {
     for (auto _ : state) {
-        runOnce(Scheme::Midpoint, path, 1000000);
+        runOnce(Scheme::Midpoint, path, threebody::kStartNstep);
         benchmark::DoNotOptimize(E::am_list[3]);
     }
 }
@@ -61,9 +64,9 @@ void BM_FirstRun(benchmark::State &state)
 {
     CThreeBodyRK2 engine;
     for (auto _ : state) {
-        threebody::choosePathsAgain();
-        E::setParam(2, 1);
-        E::nstep = 1000000;
+        threebody::enginePaths().forget();
+        E::setParam(threebody::kStartXp3, threebody::kStartFactor);
+        E::nstep = threebody::kStartNstep;
         engine.Calculation();
         benchmark::DoNotOptimize(E::am_list[3]);
     }
@@ -90,8 +93,7 @@ public:
 
 std::string passName(int scheme, int path)
 {
-    return std::string("Pass/") + kSchemeNames[scheme] + "/" +
-           (path < 0 ? "plain" : threebody::pathName(SimdPath(path)));
+    return std::string("Pass/") + kSchemeNames[scheme] + "/" + pathName(path);
 }
 
 }  // namespace
@@ -99,9 +101,8 @@ std::string passName(int scheme, int path)
 int main(int argc, char **argv)
 {
     std::vector<int> paths = {-1};
-    for (SimdPath p : threebody::kPaths)
-        if (threebody::pathSupported(p))
-            paths.push_back(int(p));
+    for (size_t p = 0; p < threebody::enginePaths().supported().size(); ++p)
+        paths.push_back(int(p));
 
     for (int s = 0; s < 3; ++s)
         for (int p : paths)
@@ -109,7 +110,7 @@ int main(int argc, char **argv)
                 ->Unit(benchmark::kMillisecond);
     for (int p : paths)
         benchmark::RegisterBenchmark(
-            (std::string("StartupRun/") + (p < 0 ? "plain" : threebody::pathName(SimdPath(p)))).c_str(),
+            (std::string("StartupRun/") + pathName(p)).c_str(),
             BM_StartupRun, p)
             ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("StartupRun/first, path measured", BM_FirstRun)->Unit(benchmark::kMillisecond);
@@ -126,7 +127,7 @@ int main(int argc, char **argv)
         std::printf("  %-12s", kSchemeNames[s]);
         for (int p : paths)
             if (p >= 0 && reporter.medians.count(passName(s, p)))
-                std::printf("  %s %.3f", threebody::pathName(SimdPath(p)),
+                std::printf("  %s %.3f", pathName(p),
                             reporter.medians[passName(s, p)] / plain->second);
         std::printf("\n");
     }
@@ -143,22 +144,23 @@ int main(int argc, char **argv)
         for (int p : paths) {
             if (p < 0 || !reporter.medians.count(passName(s, p)))
                 continue;
-            const double unitTime = passfloor::unitNs(Scheme(s), SimdPath(p), unit);
+            const double unitTime = passfloor::unitNs(Scheme(s), pathAt(p), unit);
             const double floor = std::max(chain[s], unitTime);
             const double ns = reporter.medians[passName(s, p)] * 1e6 / kPasses;  // ms per run
             std::printf("    %-8s %.1f ns per pass, unit %.1f, floor %.1f, ratio %.2f\n",
-                        threebody::pathName(SimdPath(p)), ns, unitTime, floor, ns / floor);
+                        pathName(p), ns, unitTime, floor, ns / floor);
         }
     }
-    threebody::choosePathsAgain();
+    threebody::enginePaths().forget();
     for (int s = 0; s < 3; ++s) {
-        const SimdPath picked = threebody::activePath(Scheme(s));
-        if (!reporter.medians.count(passName(s, int(picked))))
+        const threebody::Path &picked = threebody::enginePaths().pathFor(Scheme(s));
+        const int p = int(&picked - threebody::enginePaths().supported().data());
+        if (!reporter.medians.count(passName(s, p)))
             continue;
         const double floor = std::max(chain[s], passfloor::unitNs(Scheme(s), picked, unit));
-        const double ns = reporter.medians[passName(s, int(picked))] * 1e6 / kPasses;
+        const double ns = reporter.medians[passName(s, p)] * 1e6 / kPasses;
         std::printf("floor: %s %s picked: %.1f ns per pass, floor %.1f ns, ratio %.2f\n", kSchemeNames[s],
-                    threebody::pathName(picked), ns, floor, ns / floor);
+                    picked.name, ns, floor, ns / floor);
     }
     benchmark::Shutdown();
     return 0;

@@ -1,18 +1,17 @@
 #include "pass_floor.h"
 
+#include "constants.h"
+#include "kernel_census.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 
-#if defined(__x86_64__) || defined(__i386__)
+#if THREEBODY_X86
 #include <immintrin.h>
-#define FLOOR_X86 1
-#else
-#define FLOOR_X86 0
 #endif
 
 using threebody::Scheme;
-using threebody::SimdPath;
 
 namespace passfloor {
 
@@ -75,23 +74,11 @@ typedef double V2 __attribute__((vector_size(16)));
 __attribute__((always_inline)) inline V2 sqrt128(V2 a) { return V2{__builtin_sqrt(a[0]), __builtin_sqrt(a[1])}; }
 UNIT_KERNEL(unit128, , V2, sqrt128)
 
-#if FLOOR_X86
+#if THREEBODY_X86
 typedef double V4 __attribute__((vector_size(32)));
 __attribute__((target("avx2"), always_inline)) inline V4 sqrt256(V4 a) { return _mm256_sqrt_pd(a); }
 UNIT_KERNEL(unit256, __attribute__((target("avx2"))), V4, sqrt256)
 #endif
-
-// A pass's roots and divisions, as the kernels issue them: a pair is two
-// independent operations on four lanes (sqrtBoth, divideBoth), a single one
-// is one. On AVX2 each is one instruction; the two-lane baseline needs two,
-// and three for a pair, whose third lanes share one register.
-struct Issued {
-    int rootPairs, singleRoots, divisionPairs, singleDivisions;
-};
-// Stage 1's geometry with the step search: a root pair and the ratio's
-// division. Each stage's accelerations: three division pairs. Each later
-// stage's geometry: a single root. RK4's weights: eight division pairs.
-constexpr Issued kIssued[3] = {{1, 0, 3, 1}, {1, 1, 6, 1}, {1, 3, 20, 1}};
 
 // The loop-carried chain of one pair lane in scalars: a body moving about a
 // fixed one of unit mass, with the kernel's operations in its order. Only
@@ -103,7 +90,7 @@ struct Lane {
 // Keeps the compiler from merging the three compares of equal ratios.
 inline double opaque(double v)
 {
-#if FLOOR_X86
+#if THREEBODY_X86
     asm("" : "+x"(v));
 #elif defined(__aarch64__)
     asm("" : "+w"(v));
@@ -137,11 +124,11 @@ Lane pass(Lane s, double twoPi, double at)
     const double dx = s.x - at, dy = s.y - at, dvx = s.vx - at, dvy = s.vy - at;
     const double r = std::sqrt(dx * dx + dy * dy), v = std::sqrt(dvx * dvx + dvy * dvy);
     const double ratio = r / v;
-    double dtmin = 1e11;
+    double dtmin = threebody::kLargestRatio;
     for (int p = 0; p < 3; ++p)
         if (opaque(ratio) < dtmin)
             dtmin = ratio;
-    const double dt = (twoPi * dtmin) * 0.001001;
+    const double dt = (twoPi * dtmin) * threebody::kStepFraction;
     const Accel a1 = accelerations(dx, dy, r);
     if constexpr (scheme == Scheme::Euler) {
         return {(dt * s.vx) + s.x, (dt * s.vy) + s.y, s.vx + (a1.x * dt), s.vy + (a1.y * dt)};
@@ -175,7 +162,7 @@ double chain()
     const double ns = bestNs(
         [&] {
             for (int k = 0; k < kPasses; ++k)
-                s = pass<scheme>(s, 3.1415926535898 + 3.1415926535898, at);
+                s = pass<scheme>(s, threebody::kPi + threebody::kPi, at);
         },
         kPasses);
     volatile double sink = s.x;
@@ -190,9 +177,10 @@ UnitCosts measureUnit()
     UnitCosts c;
     c.divide[0] = unit128(false);
     c.root[0] = unit128(true);
-#if FLOOR_X86
-    if (threebody::pathSupported(SimdPath::Avx2))
-        c.divide[1] = unit256(false), c.root[1] = unit256(true);
+#if THREEBODY_X86
+    for (const threebody::Path &path : threebody::enginePaths().supported())
+        if (path.lanes == 4)
+            c.divide[1] = unit256(false), c.root[1] = unit256(true);
 #endif
     return c;
 }
@@ -207,17 +195,15 @@ double chainNs(Scheme scheme)
     return 0;
 }
 
-double unitNs(Scheme scheme, SimdPath path, const UnitCosts &c)
+// On four-lane paths a pair is two instructions and a single one one; the
+// two-lane paths need two for a single, and three for a pair, whose third
+// lanes share one register.
+double unitNs(Scheme scheme, const threebody::Path &path, const UnitCosts &c)
 {
-    const Issued n = kIssued[int(scheme)];
-    switch (path) {
-    case SimdPath::Baseline:  // four lanes are two registers; a pair's third halves share one
-        return (3 * n.rootPairs + 2 * n.singleRoots) * c.root[0] +
-               (3 * n.divisionPairs + 2 * n.singleDivisions) * c.divide[0];
-    case SimdPath::Avx2:
+    const Issued n = issuedPerPass(scheme);
+    if (path.lanes == 4)
         return (2 * n.rootPairs + n.singleRoots) * c.root[1] + (2 * n.divisionPairs + n.singleDivisions) * c.divide[1];
-    }
-    return 0;
+    return (3 * n.rootPairs + 2 * n.singleRoots) * c.root[0] + (3 * n.divisionPairs + 2 * n.singleDivisions) * c.divide[0];
 }
 
 }  // namespace passfloor

@@ -18,7 +18,7 @@ struct UnitCosts {
 
 UnitCosts measureUnit();
 double chainNs(threebody::Scheme scheme);
-double unitNs(threebody::Scheme scheme, threebody::SimdPath path, const UnitCosts &costs);
+double unitNs(threebody::Scheme scheme, const threebody::Path &path, const UnitCosts &costs);
 
 }  // namespace passfloor
 

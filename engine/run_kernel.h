@@ -16,13 +16,7 @@
 // operations, in the order, of the pair-by-pair evaluation, so the results
 // are bit-identical to it.
 
-#include "simd_path.h"
 #include "three_bodycalc.h"
-
-namespace threebody::detail {
-// Each kernel records itself here when it runs (lastPathRun).
-extern SimdPath pathRun;
-}  // namespace threebody::detail
 
 namespace {
 
@@ -177,55 +171,55 @@ KERNEL_INLINE void takeSample(DATA_LIST &d, const Bodies &s)
 // the step search, dt, the scheme's update, time, and a sample every
 // kSampleEvery passes from the first. The statistics follow in the caller.
 template <class Update>
-KERNEL_INLINE void runLoop(double pi)
+KERNEL_INLINE void runLoop(threebody::RunState &st, double pi)
 {
-    using E = CCalcEngine;
-    E::dt = 0;
-    E::count = 0;
-    if (E::nstep <= 1)
+    st.dt = 0;
+    st.count = 0;
+    if (st.nstep <= 1)
         return;
 
-    Bodies s{load3(E::xp), load3(E::yp), load3(E::vx), load3(E::vy)};
-    const double *mp = E::mp;
-    const double forward[3] = {-mp[0], -mp[0], -mp[1]};
-    const double reverse[3] = {-mp[1], -mp[2], -mp[2]};
+    Bodies s{load3(st.xp), load3(st.yp), load3(st.vx), load3(st.vy)};
+    const double forward[3] = {-st.mp[0], -st.mp[0], -st.mp[1]};
+    const double reverse[3] = {-st.mp[1], -st.mp[2], -st.mp[2]};
     const Masses m{load3(forward), load3(reverse)};
     const double twoPi = pi + pi;
-    double time = E::time;
-    double dt = 0, dtmin = E::dtmin, vp = E::vp;
+    double time = st.time;
+    double dt = 0, dtmin = st.dtmin, vp = st.vp;
+    const int nstep = st.nstep, capacity = st.capacity;
+    DATA_LIST *const samples = st.samples;
     int count = 0;
     int untilSample = 1;  // passes until the next sampling pass
 
-    for (int k = 1; k < E::nstep; ++k) {
-        dtmin = 1e11;
+    for (int k = 1; k < nstep; ++k) {
+        dtmin = threebody::kLargestRatio;
         const PairGeometry g1 = searchStep(s, dtmin, vp);
-        dt = (twoPi * dtmin) * 0.001001;
+        dt = (twoPi * dtmin) * threebody::kStepFraction;
         Update::apply(s, g1, dt, m);
         time = time + dt;
         if (--untilSample == 0) {
-            untilSample = CCalcEngine::kSampleEvery;
-            if (count < CCalcEngine::kMaxSamples)
-                takeSample(E::data_list[count++], s);
+            untilSample = threebody::kSampleEvery;
+            if (count < capacity)
+                takeSample(samples[count++], s);
         }
     }
 
-    store3(E::xp, s.x);
-    store3(E::yp, s.y);
-    store3(E::vx, s.vx);
-    store3(E::vy, s.vy);
-    E::time = time;
-    E::dt = dt;
-    E::dtmin = dtmin;
-    E::vp = vp;
-    E::count = count;
+    store3(st.xp, s.x);
+    store3(st.yp, s.y);
+    store3(st.vx, s.vx);
+    store3(st.vy, s.vy);
+    st.time = time;
+    st.dt = dt;
+    st.dtmin = dtmin;
+    st.vp = vp;
+    st.count = count;
 }
 
-KERNEL_INLINE void runScheme(threebody::Scheme scheme, double pi)
+KERNEL_INLINE void runScheme(threebody::Scheme scheme, double pi, threebody::RunState &state)
 {
     switch (scheme) {
-    case threebody::Scheme::Euler: runLoop<EulerUpdate>(pi); break;
-    case threebody::Scheme::Midpoint: runLoop<MidpointUpdate>(pi); break;
-    case threebody::Scheme::RungeKutta4: runLoop<RungeKutta4Update>(pi); break;
+    case threebody::Scheme::Euler: runLoop<EulerUpdate>(state, pi); break;
+    case threebody::Scheme::Midpoint: runLoop<MidpointUpdate>(state, pi); break;
+    case threebody::Scheme::RungeKutta4: runLoop<RungeKutta4Update>(state, pi); break;
     }
 }
 

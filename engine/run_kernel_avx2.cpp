@@ -60,11 +60,7 @@ LANES_INLINE LanesPair divideBoth(Lanes a, Lanes b, Lanes c, Lanes d) { return {
 #include "run_kernel.h"
 
 namespace threebody::detail {
-void runAvx2(Scheme scheme, double pi)
-{
-    pathRun = SimdPath::Avx2;
-    runScheme(scheme, pi);
-}
+void runAvx2(Scheme scheme, double pi, RunState &state) { runScheme(scheme, pi, state); }
 }  // namespace threebody::detail
 
 #if defined(__clang__)

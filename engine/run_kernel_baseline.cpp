@@ -88,9 +88,5 @@ LANES_INLINE LanesPair divideBoth(Lanes a, Lanes b, Lanes c, Lanes d)
 #include "run_kernel.h"
 
 namespace threebody::detail {
-void runBaseline(Scheme scheme, double pi)
-{
-    pathRun = SimdPath::Baseline;
-    runScheme(scheme, pi);
-}
+void runBaseline(Scheme scheme, double pi, RunState &state) { runScheme(scheme, pi, state); }
 }  // namespace threebody::detail

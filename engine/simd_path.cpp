@@ -2,179 +2,126 @@
 
 #include "three_bodycalc.h"
 
-#include <algorithm>
-#include <chrono>
-#include <cstring>
-#include <iterator>
-
-// Processor features are asked for, and the AVX2 path exists, only on x86.
-#if defined(__x86_64__) || defined(__i386__)
-#define THREEBODY_X86 1
-#else
-#define THREEBODY_X86 0
-#endif
-
 namespace threebody {
 
 namespace detail {
-SimdPath pathRun = SimdPath::Baseline;
-void runBaseline(Scheme scheme, double pi);
+void runBaseline(Scheme scheme, double pi, RunState &state);
 #if THREEBODY_X86
-void runAvx2(Scheme scheme, double pi);
+void runAvx2(Scheme scheme, double pi, RunState &state);
 #endif
 }  // namespace detail
 
 namespace {
 
-using E = CCalcEngine;
-
-constexpr int kSchemes = 3;
-constexpr int kNoChoice = -1;
-// usePath's choice, and each scheme's measured path.
-int chosen = kNoChoice;
-int measured[kSchemes] = {kNoChoice, kNoChoice, kNoChoice};
-
 // The two-lane vectors that the baseline path compiles to here.
-const char *baselineName()
-{
+constexpr const char *kBaselineName =
 #if THREEBODY_X86
-    return "SSE2";
+    "SSE2";
 #elif defined(__aarch64__)
-    return "NEON";
+    "NEON";
 #elif defined(__powerpc64__)
-    return "VSX";
+    "VSX";
 #elif defined(__s390x__)
-    return "z";
+    "z";
 #else
-    return "portable";
+    "portable";
 #endif
-}
 
-// Everything that setParam and the passes write, so that a measurement can
-// put it back.
-struct EngineState {
-    double xp[3], yp[3], vx[3], vy[3], mp[3];
-    double time, dt, dtmin, vp, factor, xg, yg, vxg, vyg;
-    int nstep, count;
-    DATA_LIST firstSample;
+bool always() { return true; }
 
-    static EngineState save()
-    {
-        EngineState s;
-        std::memcpy(s.xp, E::xp, sizeof s.xp);
-        std::memcpy(s.yp, E::yp, sizeof s.yp);
-        std::memcpy(s.vx, E::vx, sizeof s.vx);
-        std::memcpy(s.vy, E::vy, sizeof s.vy);
-        std::memcpy(s.mp, E::mp, sizeof s.mp);
-        s.time = E::time, s.dt = E::dt, s.dtmin = E::dtmin, s.vp = E::vp, s.factor = E::factor;
-        s.xg = E::xg, s.yg = E::yg, s.vxg = E::vxg, s.vyg = E::vyg;
-        s.nstep = E::nstep, s.count = E::count;
-        s.firstSample = E::data_list[0];
-        return s;
-    }
-    void restore() const
-    {
-        std::memcpy(E::xp, xp, sizeof xp);
-        std::memcpy(E::yp, yp, sizeof yp);
-        std::memcpy(E::vx, vx, sizeof vx);
-        std::memcpy(E::vy, vy, sizeof vy);
-        std::memcpy(E::mp, mp, sizeof mp);
-        E::time = time, E::dt = dt, E::dtmin = dtmin, E::vp = vp, E::factor = factor;
-        E::xg = xg, E::yg = yg, E::vxg = vxg, E::vyg = vyg;
-        E::nstep = nstep, E::count = count;
-        E::data_list[0] = firstSample;
-    }
-};
-
-// Each supported path runs the same short stretch of the default start a
-// few times, in turn; the shortest time any round gave decides. A stretch
-// writes one sample, which the state put back restores.
-SimdPath fastestPath(Scheme scheme)
+#if THREEBODY_X86
+bool hasAvx2()
 {
-    constexpr int kPasses = 400, kRounds = 3;
-    const EngineState before = EngineState::save();
-    E::setParam(2.0, 1.0);
-    const EngineState start = EngineState::save();
-    SimdPath best = SimdPath::Baseline;
-    std::chrono::steady_clock::duration bestTime = std::chrono::steady_clock::duration::max();
-    for (int round = 0; round < kRounds; ++round)
-        for (SimdPath path : kPaths) {
-            if (!pathSupported(path))
-                continue;
-            start.restore();
-            E::nstep = kPasses + 1;
-            const auto t0 = std::chrono::steady_clock::now();
-            runPasses(path, scheme, 3.1415926535898);
-            const auto t = std::chrono::steady_clock::now() - t0;
-            if (t < bestTime)
-                bestTime = t, best = path;
-        }
-    before.restore();
-    return best;
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
 }
+#endif
 
 }  // namespace
 
-const char *pathName(SimdPath path)
+const std::vector<Path> &builtPaths()
 {
-    switch (path) {
-    case SimdPath::Baseline: return baselineName();
-    case SimdPath::Avx2: return "AVX2";
-    }
-    return "?";
+    static const std::vector<Path> paths = {
+        {kBaselineName, 2, always, detail::runBaseline},
+#if THREEBODY_X86
+        {"AVX2", 4, hasAvx2, detail::runAvx2},
+#endif
+    };
+    return paths;
 }
 
-bool pathSupported(SimdPath path)
+std::chrono::nanoseconds PathChooser::steadyNow()
 {
-    switch (path) {
-    case SimdPath::Baseline: return true;
-    case SimdPath::Avx2:
-#if THREEBODY_X86
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2");
-#else
-        return false;
-#endif
-    }
+    return std::chrono::steady_clock::now().time_since_epoch();
+}
+
+PathChooser::PathChooser(const std::vector<Path> &paths, Clock now) : now_(std::move(now))
+{
+    for (const Path &path : paths)
+        if (path.supported())
+            supported_.push_back(path);
+}
+
+const Path &PathChooser::pathFor(Scheme scheme)
+{
+    if (chosen_)
+        return *chosen_;
+    const Path *&measured = measured_[int(scheme)];
+    if (!measured)
+        measured = &fastest(scheme);
+    return *measured;
+}
+
+// Each path runs the same short stretch of the start-up run a few times, in
+// turn, on a copy of its start; the shortest time any round gave decides.
+const Path &PathChooser::fastest(Scheme scheme)
+{
+    if (supported_.size() == 1)
+        return supported_.front();
+    DATA_LIST sample[1];
+    const RunState start = runFrom(startOf(kStartXp3, kStartFactor), kMeasuredPasses + 1, sample, 1);
+    const Path *best = &supported_.front();
+    auto bestTime = std::chrono::nanoseconds::max();
+    for (int round = 0; round < kRounds; ++round)
+        for (const Path &path : supported_) {
+            RunState state = start;
+            const auto t0 = now_();
+            path.run(scheme, kPi, state);
+            const auto t = now_() - t0;
+            if (t < bestTime)
+                bestTime = t, best = &path;
+        }
+    return *best;
+}
+
+bool PathChooser::use(const std::string &name)
+{
+    for (const Path &path : supported_)
+        if (name == path.name) {
+            chosen_ = &path;
+            return true;
+        }
     return false;
 }
 
-SimdPath activePath(Scheme scheme)
+void PathChooser::forget()
 {
-    if (chosen != kNoChoice)
-        return SimdPath(chosen);
-    int &path = measured[int(scheme)];
-    if (path == kNoChoice)
-        path = int(fastestPath(scheme));
-    return SimdPath(path);
+    chosen_ = nullptr;
+    for (const Path *&measured : measured_)
+        measured = nullptr;
 }
 
-SimdPath lastPathRun() { return detail::pathRun; }
-
-void usePath(SimdPath path)
+void PathChooser::run(Scheme scheme, double pi, RunState &state)
 {
-    if (pathSupported(path))
-        chosen = int(path);
+    const Path &path = pathFor(scheme);
+    path.run(scheme, pi, state);
+    lastRun_ = &path;
 }
 
-void choosePathsAgain()
+PathChooser &enginePaths()
 {
-    chosen = kNoChoice;
-    std::fill(std::begin(measured), std::end(measured), kNoChoice);
-}
-
-void runPasses(SimdPath path, Scheme scheme, double pi)
-{
-    if (!pathSupported(path))
-        path = SimdPath::Baseline;
-    switch (path) {
-    case SimdPath::Baseline: detail::runBaseline(scheme, pi); break;
-    case SimdPath::Avx2:
-#if THREEBODY_X86
-        detail::runAvx2(scheme, pi);
-#endif
-        break;
-    }
+    static PathChooser chooser(builtPaths());
+    return chooser;
 }
 
 }  // namespace threebody

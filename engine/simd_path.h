@@ -1,36 +1,76 @@
-// Which instruction set the run loop uses. Every path gives bit-identical
-// results; they differ only in how many operations share one instruction.
+// Which instruction set runs a scheme's passes. Every path gives
+// bit-identical results; they differ only in how many operations share one
+// instruction, so the fastest one on this processor is measured, not assumed.
 #ifndef SIMD_PATH_H
 #define SIMD_PATH_H
 
+#include <chrono>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <vector>
+
 namespace threebody {
 
+struct RunState;
+
 enum class Scheme { Euler, Midpoint, RungeKutta4 };
+inline constexpr Scheme kSchemes[] = {Scheme::Euler, Scheme::Midpoint, Scheme::RungeKutta4};
 
-enum class SimdPath { Baseline, Avx2 };
-inline constexpr SimdPath kPaths[] = {SimdPath::Baseline, SimdPath::Avx2};
+struct Path {
+    const char *name;
+    int lanes;            // doubles that one of its vector instructions holds
+    bool (*supported)();  // whether this processor can run it
+    // The passes of one run (everything but the statistics); call it only
+    // where supported.
+    void (*run)(Scheme scheme, double pi, RunState &state);
+};
 
-const char *pathName(SimdPath path);
-bool pathSupported(SimdPath path);
+// The paths built into this program: first the two-lane one that every
+// processor runs, then the wider ones that some processors have.
+const std::vector<Path> &builtPaths();
 
-// The path that CCalcEngine::Calculation uses for a scheme: the fastest
-// one on this processor, measured on a short stretch of the default start
-// the first time the scheme runs and kept from then on, unless usePath
-// chose one (tests, benchmark). The measurement leaves the engine's state
-// as it found it.
-SimdPath activePath(Scheme scheme);
-// A path this processor lacks is not taken.
-void usePath(SimdPath path);
-// Forgets usePath's choice and the measurements (benchmark).
-void choosePathsAgain();
+// Picks each scheme's path: the fastest supported one, timed on a short
+// stretch of the start-up run the first time the scheme runs, and kept;
+// or the one that use() names. With one supported path nothing is timed.
+class PathChooser {
+public:
+    using Clock = std::function<std::chrono::nanoseconds()>;
+    static constexpr int kMeasuredPasses = 400;
+    static constexpr int kRounds = 3;
 
-// The passes of one run (everything but the statistics) on one path; a path
-// this processor lacks runs the baseline instead.
-void runPasses(SimdPath path, Scheme scheme, double pi);
+    explicit PathChooser(const std::vector<Path> &paths, Clock now = steadyNow);
+    // It points into its own list of paths.
+    PathChooser(const PathChooser &) = delete;
+    PathChooser &operator=(const PathChooser &) = delete;
 
-// The path whose kernel ran the latest passes, as the kernel itself records
-// it: chosen is not yet run.
-SimdPath lastPathRun();
+    const Path &pathFor(Scheme scheme);
+    // Every scheme runs the named path from now on; a path that this
+    // processor lacks, or that is not there, is not taken (false).
+    bool use(const std::string &name);
+    // Forgets use()'s choice and every measurement.
+    void forget();
+    // Runs the scheme's passes on pathFor(scheme).
+    void run(Scheme scheme, double pi, RunState &state);
+    // The path of the latest run(), or none.
+    const Path *lastRun() const { return lastRun_; }
+    const std::vector<Path> &supported() const { return supported_; }
+
+    static std::chrono::nanoseconds steadyNow();
+
+private:
+    const Path &fastest(Scheme scheme);
+
+    std::vector<Path> supported_;
+    Clock now_;
+    const Path *chosen_ = nullptr;
+    const Path *measured_[std::size(kSchemes)] = {};
+    const Path *lastRun_ = nullptr;
+};
+
+// The chooser that CCalcEngine::Calculation runs through: this program's
+// paths and the steady clock.
+PathChooser &enginePaths();
 
 }  // namespace threebody
 

@@ -1,8 +1,7 @@
 #include "three_bodycalc.h"
 
-#include "simd_path.h"
-
 #include <cmath>
+#include <cstring>
 
 int CCalcEngine::maxtime = 0;
 int CCalcEngine::nstep = 0;
@@ -22,11 +21,66 @@ double CCalcEngine::vyg = 0;
 double CCalcEngine::vp = 0;
 double CCalcEngine::am_list[4] = {};
 double CCalcEngine::factor = 0;
-DATA_LIST CCalcEngine::data_list[CCalcEngine::kMaxSamples] = {};
+DATA_LIST CCalcEngine::data_list[threebody::kMaxSamples] = {};
 
-CCalcEngine::CCalcEngine() : pi(3.1415926535898)
+namespace threebody {
+
+Start startOf(double xp3, double factor)
 {
-    nstep = 1000000;
+    Start s{};
+    s.xp[0] = 0;
+    s.xp[1] = kPlanet1Distance;
+    s.xp[2] = xp3;
+
+    s.mp[0] = kStarMass;
+    s.mp[1] = factor * kPlanet1Mass;
+    s.mp[2] = factor * kPlanet2Mass;
+
+    // Circular speed about the star for the planet's real distance.
+    s.vy[1] = std::sqrt(s.mp[0] + s.mp[1]) / std::sqrt(std::fabs(s.xp[1]));
+    s.vy[2] = std::sqrt(s.mp[0] + s.mp[2]) / std::sqrt(std::fabs(s.xp[2]));
+
+    double m = 0, sx = 0, sy = 0, svx = 0, svy = 0;
+    for (int i = 0; i < 3; ++i) {
+        m += s.mp[i];
+        sx += s.mp[i] * s.xp[i];
+        sy += s.mp[i] * s.yp[i];
+        svx += s.mp[i] * s.vx[i];
+        svy += s.mp[i] * s.vy[i];
+    }
+    s.xg = sx / m;
+    s.yg = sy / m;
+    s.vxg = svx / m;
+    s.vyg = svy / m;
+
+    for (int i = 0; i < 3; ++i) {
+        s.xp[i] -= s.xg;
+        s.yp[i] -= s.yg;
+        s.vx[i] -= s.vxg;
+        s.vy[i] -= s.vyg;
+    }
+    return s;
+}
+
+RunState runFrom(const Start &start, int nstep, DATA_LIST *samples, int capacity)
+{
+    RunState r{};
+    std::memcpy(r.xp, start.xp, sizeof r.xp);
+    std::memcpy(r.yp, start.yp, sizeof r.yp);
+    std::memcpy(r.vx, start.vx, sizeof r.vx);
+    std::memcpy(r.vy, start.vy, sizeof r.vy);
+    std::memcpy(r.mp, start.mp, sizeof r.mp);
+    r.nstep = nstep;
+    r.samples = samples;
+    r.capacity = capacity;
+    return r;
+}
+
+}  // namespace threebody
+
+CCalcEngine::CCalcEngine() : pi(threebody::kPi)
+{
+    nstep = threebody::kStartNstep;
     maxtime = 300000;
 }
 
@@ -34,43 +88,52 @@ void CCalcEngine::Calculation() {}
 
 void CCalcEngine::setParam(double xp3, double factor_)
 {
+    const threebody::Start s = threebody::startOf(xp3, factor_);
     factor = factor_;
     time = 0;
+    std::memcpy(xp, s.xp, sizeof xp);
+    std::memcpy(yp, s.yp, sizeof yp);
+    std::memcpy(vx, s.vx, sizeof vx);
+    std::memcpy(vy, s.vy, sizeof vy);
+    std::memcpy(mp, s.mp, sizeof mp);
+    xg = s.xg;
+    yg = s.yg;
+    vxg = s.vxg;
+    vyg = s.vyg;
+}
 
-    xp[0] = 0;
-    xp[1] = 1;
-    xp[2] = xp3;
-    yp[0] = yp[1] = yp[2] = 0;
-    vx[0] = vx[1] = vx[2] = 0;
-    vy[0] = 0;
+threebody::RunState CCalcEngine::runState()
+{
+    threebody::RunState r{};
+    std::memcpy(r.xp, xp, sizeof r.xp);
+    std::memcpy(r.yp, yp, sizeof r.yp);
+    std::memcpy(r.vx, vx, sizeof r.vx);
+    std::memcpy(r.vy, vy, sizeof r.vy);
+    std::memcpy(r.mp, mp, sizeof r.mp);
+    r.time = time;
+    r.dt = dt;
+    r.dtmin = dtmin;
+    r.vp = vp;
+    r.nstep = nstep;
+    r.count = count;
+    r.samples = data_list;
+    r.capacity = threebody::kMaxSamples;
+    return r;
+}
 
-    mp[0] = 1;
-    mp[1] = factor_ * 0.00095479;
-    mp[2] = factor_ * 0.0002859;
-
-    // Circular speed about the star for the planet's real distance.
-    vy[1] = std::sqrt(mp[0] + mp[1]) / std::sqrt(std::fabs(xp[1]));
-    vy[2] = std::sqrt(mp[0] + mp[2]) / std::sqrt(std::fabs(xp[2]));
-
-    double m = 0, sx = 0, sy = 0, svx = 0, svy = 0;
-    for (int i = 0; i < 3; ++i) {
-        m += mp[i];
-        sx += mp[i] * xp[i];
-        sy += mp[i] * yp[i];
-        svx += mp[i] * vx[i];
-        svy += mp[i] * vy[i];
-    }
-    xg = sx / m;
-    yg = sy / m;
-    vxg = svx / m;
-    vyg = svy / m;
-
-    for (int i = 0; i < 3; ++i) {
-        xp[i] -= xg;
-        yp[i] -= yg;
-        vx[i] -= vxg;
-        vy[i] -= vyg;
-    }
+void CCalcEngine::setRunState(const threebody::RunState &r)
+{
+    std::memcpy(xp, r.xp, sizeof xp);
+    std::memcpy(yp, r.yp, sizeof yp);
+    std::memcpy(vx, r.vx, sizeof vx);
+    std::memcpy(vy, r.vy, sizeof vy);
+    std::memcpy(mp, r.mp, sizeof mp);
+    time = r.time;
+    dt = r.dt;
+    dtmin = r.dtmin;
+    vp = r.vp;
+    nstep = r.nstep;
+    count = r.count;
 }
 
 void CCalcEngine::CalcStDeviation()
@@ -105,20 +168,16 @@ void CCalcEngine::CalcStDeviation()
     am_list[3] = qt / n;
 }
 
-void CThreeBodyEuler::Calculation()
+void CCalcEngine::run(threebody::Scheme scheme)
 {
-    threebody::runPasses(threebody::activePath(threebody::Scheme::Euler), threebody::Scheme::Euler, pi);
+    threebody::RunState state = runState();
+    threebody::enginePaths().run(scheme, pi, state);
+    setRunState(state);
     CalcStDeviation();
 }
 
-void CThreeBodyRK2::Calculation()
-{
-    threebody::runPasses(threebody::activePath(threebody::Scheme::Midpoint), threebody::Scheme::Midpoint, pi);
-    CalcStDeviation();
-}
+void CThreeBodyEuler::Calculation() { run(threebody::Scheme::Euler); }
 
-void CThreeBodyRK4::Calculation()
-{
-    threebody::runPasses(threebody::activePath(threebody::Scheme::RungeKutta4), threebody::Scheme::RungeKutta4, pi);
-    CalcStDeviation();
-}
+void CThreeBodyRK2::Calculation() { run(threebody::Scheme::Midpoint); }
+
+void CThreeBodyRK4::Calculation() { run(threebody::Scheme::RungeKutta4); }

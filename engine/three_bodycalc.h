@@ -7,6 +7,10 @@
 #ifndef THREE_BODYCALC_H
 #define THREE_BODYCALC_H
 
+#include "constants.h"
+#include "run_state.h"
+#include "simd_path.h"
+
 struct DATA_LIST {
     double x[3];
     double y[3];
@@ -15,15 +19,16 @@ struct DATA_LIST {
 
 class CCalcEngine {
 public:
-    static constexpr int kMaxSamples = 10000;
-    static constexpr int kSampleEvery = 10000;
-
     CCalcEngine();
     // Runs one whole simulation from the current state; the base does nothing.
     virtual void Calculation();
 
     static void setParam(double xp3, double factor);
     static void CalcStDeviation();
+
+    // The class-wide members that a run reads and writes, as one value.
+    static threebody::RunState runState();
+    static void setRunState(const threebody::RunState &state);
 
     double pi;
 
@@ -43,7 +48,11 @@ public:
     static double vp;
     static double am_list[4];
     static double factor;
-    static DATA_LIST data_list[kMaxSamples];
+    static DATA_LIST data_list[threebody::kMaxSamples];
+
+protected:
+    // The passes on the path chosen for the scheme, then the statistics.
+    void run(threebody::Scheme scheme);
 };
 
 class CThreeBodyEuler : public CCalcEngine {

@@ -1,8 +1,7 @@
 // One digest of the results of a fixed grid of runs, made on x86-64. Every
 // processor architecture and every path must reproduce it to the bit: the
 // promise that a run gives the same numbers on every machine.
-#include "simd_path.h"
-#include "three_bodycalc.h"
+#include "engine_state.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +11,6 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-
-using E = CCalcEngine;
 
 namespace {
 
@@ -37,11 +34,6 @@ public:
             std::memcpy(&bits, &d, sizeof bits);
         add(bits);
     }
-    void add(const double *values, int n)
-    {
-        for (int i = 0; i < n; ++i)
-            add(values[i]);
-    }
     std::uint64_t hash = 0xcbf29ce484222325;
 };
 
@@ -50,31 +42,20 @@ public:
 // scheme, two samples a run.
 std::uint64_t gridDigest()
 {
-    CThreeBodyEuler euler;
-    CThreeBodyRK2 rk2;
-    CThreeBodyRK4 rk4;
-    CCalcEngine *const engines[] = {&euler, &rk2, &rk4};
     const double xp3s[] = {2.0, 2.5, 0.5, 3.0, -2.0, 1.0, 0.0, 1e6};
     const double factors[] = {1.0, 0.5, 0.0, 10.0, -1.0};
 
     Digest digest;
-    for (CCalcEngine *engine : engines)
+    for (threebody::Scheme scheme : threebody::kSchemes)
         for (double xp3 : xp3s)
             for (double factor : factors) {
-                E::setParam(xp3, factor);
-                E::nstep = 20002;
-                engine->Calculation();
-                for (const double *a : {E::xp, E::yp, E::vx, E::vy})
-                    digest.add(a, 3);
-                digest.add(E::am_list, 4);
-                for (double d : {E::time, E::dt, E::dtmin, E::vp})
-                    digest.add(d);
-                digest.add(std::uint64_t(E::count));
-                for (int i = 0; i < E::count; ++i) {
-                    digest.add(E::data_list[i].x, 3);
-                    digest.add(E::data_list[i].y, 3);
-                    digest.add(E::data_list[i].am, 3);
-                }
+                runEngine(scheme, 20002, xp3, factor);
+                const Outcome run = Outcome::ofEngine();
+                for (double v : run.stateValues())
+                    digest.add(v);
+                digest.add(std::uint64_t(run.state.count));
+                for (double v : run.sampleValues())
+                    digest.add(v);
             }
     return digest.hash;
 }
@@ -90,13 +71,10 @@ std::string hex(std::uint64_t value)
 
 TEST(Fingerprint, EveryPathGivesTheGridsDigestMadeOnX86_64)
 {
-    for (threebody::SimdPath path : threebody::kPaths) {
-        if (!threebody::pathSupported(path))
-            continue;
-        threebody::usePath(path);
+    for (const threebody::Path &path : threebody::enginePaths().supported()) {
+        threebody::enginePaths().use(path.name);
         EXPECT_EQ(hex(gridDigest()), hex(kFingerprint))
-            << threebody::pathName(path) << " path; a deliberate change of results needs a new "
-            << "digest, made on x86-64";
+            << path.name << " path; a deliberate change of results needs a new digest, made on x86-64";
     }
-    threebody::choosePathsAgain();
+    threebody::enginePaths().forget();
 }

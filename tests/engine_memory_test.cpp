@@ -1,12 +1,10 @@
 // What a run does with memory: it allocates nothing, and the sample store
 // never grows past its 10000 records however long the run.
-#include "simd_path.h"
-#include "three_bodycalc.h"
+#include "engine_state.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <iterator>
 #include <cstdlib>
 #include <new>
 
@@ -50,27 +48,25 @@ TEST(Memory, ARunAllocatesNothing)
         delete probe;
         ASSERT_EQ(allocations.load(), before + 1);
     }
-    CThreeBodyEuler euler;
-    CThreeBodyRK2 rk2;
-    CThreeBodyRK4 rk4;
     // First with each scheme's path measured on the way, then on each path.
-    threebody::choosePathsAgain();
-    for (int round = 0; round <= int(std::size(threebody::kPaths)); ++round) {
-        const threebody::SimdPath path = round == 0 ? threebody::SimdPath::Baseline : threebody::kPaths[round - 1];
-        if (!threebody::pathSupported(path))
-            continue;
-        if (round > 0)
-            threebody::usePath(path);
-        for (CCalcEngine *engine : {static_cast<CCalcEngine *>(&euler), static_cast<CCalcEngine *>(&rk2),
-                                    static_cast<CCalcEngine *>(&rk4)}) {
+    threebody::enginePaths().forget();
+    std::vector<const char *> paths = {nullptr};
+    for (const threebody::Path &path : threebody::enginePaths().supported())
+        paths.push_back(path.name);
+    for (const char *path : paths) {
+        if (path)
+            threebody::enginePaths().use(path);
+        for (threebody::Scheme scheme : threebody::kSchemes) {
+            const auto engine = engineFor(scheme);
             E::setParam(2, 1);
             E::nstep = 30003;
             const long before = allocations.load();
             engine->Calculation();
-            EXPECT_EQ(allocations.load(), before) << (round == 0 ? "measured" : threebody::pathName(path));
+            EXPECT_EQ(allocations.load(), before) << (path ? path : "measured");
             EXPECT_EQ(E::count, 4);
         }
     }
+    threebody::enginePaths().forget();
 }
 
 // A long run: about two seconds optimised (labelled "slow").

@@ -1,107 +1,52 @@
-// Every vectorised path against the plain pair-by-pair evaluation: every
-// state value and every sample must be the same double, bit for bit.
-// (Any NaN matches any NaN: IEEE 754 leaves a NaN result's sign and payload
-// open, and compilers may pick either operand's.)
+// The instruction-set paths: every one gives the plain pair-by-pair
+// evaluation's results bit for bit, and each scheme runs the one measured
+// fastest, which paths of known cost and a clock of the test's pin down.
+#include "engine_state.h"
 #include "plain_passes.h"
-#include "simd_path.h"
-#include "three_bodycalc.h"
 
 #include <gtest/gtest.h>
 
-
-#include <cmath>
-#include <cstdint>
+#include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <limits>
 #include <random>
-#include <string>
-#include <vector>
 
 using E = CCalcEngine;
+using threebody::kSchemes;
+using threebody::Path;
+using threebody::PathChooser;
+using threebody::RunState;
 using threebody::Scheme;
-using threebody::SimdPath;
+using threebody::Start;
 
 namespace {
 
-const double kPi = 3.1415926535898;
 const double inf = std::numeric_limits<double>::infinity();
 const double nan = std::numeric_limits<double>::quiet_NaN();
 
-struct Start {
+struct Case {
     std::string name;
-    double xp[3], yp[3], vx[3], vy[3], mp[3];
+    Start start;
 };
 
-// Everything a run writes, for comparison.
-struct Outcome {
-    std::vector<double> values;
-    int count = 0;
-};
-
-void apply(const Start &s)
+Case fromSetParam(const std::string &name, double xp3, double factor)
 {
-    std::memcpy(E::xp, s.xp, sizeof E::xp);
-    std::memcpy(E::yp, s.yp, sizeof E::yp);
-    std::memcpy(E::vx, s.vx, sizeof E::vx);
-    std::memcpy(E::vy, s.vy, sizeof E::vy);
-    std::memcpy(E::mp, s.mp, sizeof E::mp);
-    E::time = 0.25;
-    E::dtmin = -7;  // kept when no pass runs
-    E::vp = -9;
+    return {name, threebody::startOf(xp3, factor)};
 }
 
-Outcome collect()
+Case given(const std::string &name, std::initializer_list<std::initializer_list<double>> rows)
 {
-    Outcome o;
-    for (const double *a : {E::xp, E::yp, E::vx, E::vy})
-        o.values.insert(o.values.end(), a, a + 3);
-    o.values.insert(o.values.end(), {E::time, E::dt, E::dtmin, E::vp});
-    o.count = E::count;
-    for (int i = 0; i < E::count; ++i) {
-        const DATA_LIST &d = E::data_list[i];
-        for (const double *a : {d.x, d.y, d.am})
-            o.values.insert(o.values.end(), a, a + 3);
-    }
-    return o;
+    Case c{name, {}};
+    double *fields[] = {c.start.xp, c.start.yp, c.start.vx, c.start.vy, c.start.mp};
+    int f = 0;
+    for (const auto &row : rows)
+        std::copy(row.begin(), row.end(), fields[f++]);
+    return c;
 }
 
-bool sameDouble(double a, double b)
+std::vector<Case> startingStates()
 {
-    if (std::isnan(a) && std::isnan(b))
-        return true;
-    std::uint64_t ia, ib;
-    std::memcpy(&ia, &a, sizeof a);
-    std::memcpy(&ib, &b, sizeof b);
-    return ia == ib;
-}
-
-::testing::AssertionResult sameOutcome(const Outcome &want, const Outcome &got)
-{
-    if (want.count != got.count)
-        return ::testing::AssertionFailure() << "count " << got.count << " instead of " << want.count;
-    for (size_t i = 0; i < want.values.size(); ++i)
-        if (!sameDouble(want.values[i], got.values[i]))
-            return ::testing::AssertionFailure()
-                   << "value " << i << ": " << got.values[i] << " instead of " << want.values[i];
-    return ::testing::AssertionSuccess();
-}
-
-Start fromSetParam(const std::string &name, double xp3, double factor)
-{
-    E::setParam(xp3, factor);
-    Start s{name, {}, {}, {}, {}, {}};
-    std::memcpy(s.xp, E::xp, sizeof s.xp);
-    std::memcpy(s.yp, E::yp, sizeof s.yp);
-    std::memcpy(s.vx, E::vx, sizeof s.vx);
-    std::memcpy(s.vy, E::vy, sizeof s.vy);
-    std::memcpy(s.mp, E::mp, sizeof s.mp);
-    return s;
-}
-
-std::vector<Start> startingStates()
-{
-    std::vector<Start> starts = {
+    std::vector<Case> cases = {
         fromSetParam("default", 2, 1),
         fromSetParam("inside planet 1", 0.5, 1),
         fromSetParam("retrograde", -2, 1),
@@ -109,157 +54,259 @@ std::vector<Start> startingStates()
         fromSetParam("planet 2 on the star", 0, 1),
         fromSetParam("massless", 2, 0),
         fromSetParam("negative masses", 2, -3),
-        fromSetParam("zero total mass", 2, -1 / (0.00095479 + 0.0002859)),
+        fromSetParam("zero total mass", 2, -1 / (threebody::kPlanet1Mass + threebody::kPlanet2Mass)),
         fromSetParam("far away", 1e150, 1),
         fromSetParam("infinite", inf, 1),
         fromSetParam("NaN", nan, 1),
-        {"all at rest", {-1, 0, 1}, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}, {1, 1, 1}},
-        {"signed zeros", {-0.0, 0.0, -0.0}, {0.0, -0.0, 1}, {-0.0, 0.0, 0.5}, {0.0, -0.0, -0.0}, {1, 0.5, -0.0}},
-        {"two at rest together", {0, 1, 1}, {0, 0, 0}, {0, 0.3, 0.3}, {0, 1, 1}, {1, 1e-3, 1e-3}},
-        {"all on one spot", {0.5, 0.5, 0.5}, {0.5, 0.5, 0.5}, {1, -1, 0}, {0, 0, 0}, {1, 1, 1}},
-        {"negative zero mass", {0, 1, 2}, {0, 0, 0}, {0, 0, 0}, {0, 1, 0.7}, {-0.0, -0.0, -0.0}},
-        {"infinite speed", {0, 1, 2}, {0, 0, 0}, {0, 0, 0}, {0, inf, -inf}, {1, 1e-3, 1e-3}},
-        {"NaN speed of one", {0, 1, 2}, {0, 0, 0}, {nan, 0, 0}, {0, 1, 0.7}, {1, 1e-3, 1e-3}},
-        {"NaN position of one", {0, nan, 2}, {0, 0, -nan}, {0, 0, 0}, {0, 1, 0.7}, {1, 1e-3, 1e-3}},
-        {"huge and tiny", {0, 1e-300, 1e300}, {0, 4e-320, -1e-310}, {1e-300, 0, 1e200}, {0, 1, 1e-200}, {1, 1e300, 1e-300}},
+        given("all at rest", {{-1, 0, 1}, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}, {1, 1, 1}}),
+        given("signed zeros", {{-0.0, 0.0, -0.0}, {0.0, -0.0, 1}, {-0.0, 0.0, 0.5}, {0.0, -0.0, -0.0}, {1, 0.5, -0.0}}),
+        given("two at rest together", {{0, 1, 1}, {0, 0, 0}, {0, 0.3, 0.3}, {0, 1, 1}, {1, 1e-3, 1e-3}}),
+        given("all on one spot", {{0.5, 0.5, 0.5}, {0.5, 0.5, 0.5}, {1, -1, 0}, {0, 0, 0}, {1, 1, 1}}),
+        given("negative zero mass", {{0, 1, 2}, {0, 0, 0}, {0, 0, 0}, {0, 1, 0.7}, {-0.0, -0.0, -0.0}}),
+        given("infinite speed", {{0, 1, 2}, {0, 0, 0}, {0, 0, 0}, {0, inf, -inf}, {1, 1e-3, 1e-3}}),
+        given("NaN speed of one", {{0, 1, 2}, {0, 0, 0}, {nan, 0, 0}, {0, 1, 0.7}, {1, 1e-3, 1e-3}}),
+        given("NaN position of one", {{0, nan, 2}, {0, 0, -nan}, {0, 0, 0}, {0, 1, 0.7}, {1, 1e-3, 1e-3}}),
+        given("huge and tiny",
+              {{0, 1e-300, 1e300}, {0, 4e-320, -1e-310}, {1e-300, 0, 1e200}, {0, 1, 1e-200}, {1, 1e300, 1e-300}}),
     };
     std::mt19937_64 random(20261207);
     std::uniform_real_distribution<double> position(-3, 3), speed(-1.5, 1.5), mass(-0.05, 1.2);
     for (int i = 0; i < 40; ++i) {
-        Start s{"random " + std::to_string(i), {}, {}, {}, {}, {}};
+        Case c{"random " + std::to_string(i), {}};
         for (int b = 0; b < 3; ++b) {
-            s.xp[b] = position(random);
-            s.yp[b] = position(random);
-            s.vx[b] = speed(random);
-            s.vy[b] = speed(random);
-            s.mp[b] = mass(random);
+            c.start.xp[b] = position(random);
+            c.start.yp[b] = position(random);
+            c.start.vx[b] = speed(random);
+            c.start.vy[b] = speed(random);
+            c.start.mp[b] = mass(random);
         }
-        starts.push_back(s);
+        cases.push_back(c);
     }
-    return starts;
+    return cases;
 }
 
-std::vector<SimdPath> runnablePaths()
+// A run on `run` from `c`, with the values a run without passes keeps.
+template <class Run>
+Outcome runFrom(const Case &c, int nstep, Run run)
 {
-    std::vector<SimdPath> paths;
-    for (SimdPath p : threebody::kPaths)
-        if (threebody::pathSupported(p))
-            paths.push_back(p);
-    return paths;
+    static std::vector<DATA_LIST> samples(threebody::kMaxSamples);
+    RunState state = threebody::runFrom(c.start, nstep, samples.data(), threebody::kMaxSamples);
+    state.time = 0.25;
+    state.dtmin = -7;
+    state.vp = -9;
+    run(state);
+    return Outcome::of(state);
 }
 
-const Scheme kSchemes[] = {Scheme::Euler, Scheme::Midpoint, Scheme::RungeKutta4};
-const char *kSchemeNames[] = {"Euler", "midpoint", "fourth order"};
-
-void expectAllPathsMatchPlain(const Start &start, int nstep)
+void expectAllPathsMatchPlain(const Case &c, int nstep)
 {
     for (Scheme scheme : kSchemes) {
-        E::nstep = nstep;
-        apply(start);
-        reference::runPlainPasses(scheme, kPi);
-        const Outcome want = collect();
-        for (SimdPath path : runnablePaths()) {
-            apply(start);
-            threebody::runPasses(path, scheme, kPi);
-            EXPECT_TRUE(sameOutcome(want, collect()))
-                << start.name << ", " << kSchemeNames[int(scheme)] << ", " << threebody::pathName(path)
-                << ", nstep " << nstep;
+        const Outcome want =
+            runFrom(c, nstep, [&](RunState &s) { reference::runPlainPasses(scheme, threebody::kPi, s); });
+        for (const Path &path : threebody::enginePaths().supported()) {
+            const std::string difference =
+                want.differenceTo(runFrom(c, nstep, [&](RunState &s) { path.run(scheme, threebody::kPi, s); }));
+            EXPECT_EQ(difference, "") << c.name << ", " << schemeName(scheme) << ", " << path.name << ", nstep "
+                                      << nstep;
         }
     }
 }
 
 }  // namespace
 
-// Each scheme runs a path that this processor has, measured once and kept.
-TEST(Paths, EachSchemeRunsASupportedPathItKeeps)
-{
-    const auto paths = runnablePaths();
-    ASSERT_FALSE(paths.empty());
-    EXPECT_EQ(paths.front(), SimdPath::Baseline);
-    threebody::choosePathsAgain();
-    E::setParam(0.5, 3);
-    E::nstep = 77;
-    E::count = 1;
-    const Outcome before = collect();
-    for (Scheme scheme : kSchemes) {
-        const SimdPath path = threebody::activePath(scheme);
-        EXPECT_TRUE(threebody::pathSupported(path)) << threebody::pathName(path);
-        // The measurement leaves the engine's state as it found it.
-        EXPECT_TRUE(sameOutcome(before, collect()));
-        EXPECT_EQ(E::nstep, 77);
-        for (int again = 0; again < 3; ++again)
-            EXPECT_EQ(threebody::activePath(scheme), path);
-    }
-}
-
 TEST(Paths, EveryPathMatchesThePlainEvaluationBitForBit)
 {
-    for (const Start &start : startingStates())
-        expectAllPathsMatchPlain(start, 20003);
+    for (const Case &c : startingStates())
+        expectAllPathsMatchPlain(c, 20003);
 }
 
 TEST(Paths, RunLengthsAroundTheSamplingBoundaries)
 {
-    const Start start = fromSetParam("default", 2, 1);
     for (int nstep : {-5, 0, 1, 2, 3, 10001, 10002})
-        expectAllPathsMatchPlain(start, nstep);
+        expectAllPathsMatchPlain(fromSetParam("default", 2, 1), nstep);
 }
 
-TEST(Paths, TheDefaultRunMatchesToTheEnd)
+TEST(Paths, TheStartUpRunMatchesToTheEnd)
 {
-    expectAllPathsMatchPlain(fromSetParam("default", 2, 1), 1000000);
+    expectAllPathsMatchPlain(fromSetParam("start-up", threebody::kStartXp3, threebody::kStartFactor),
+                             threebody::kStartNstep);
 }
 
-TEST(Paths, CalculationUsesTheChosenPath)
+// Every path this processor has is built and offered; under emulation of a
+// processor without AVX2 (THREEBODY_EXPECT_MISSING names those paths), that
+// one is neither offered nor taken, and the engine runs on what is left.
+TEST(Paths, TheProcessorsPathsAreOfferedAndNoOther)
 {
-    // The results agree on every path; what must hold is that each one runs.
-    for (SimdPath path : runnablePaths()) {
-        threebody::usePath(path);
-        for (Scheme scheme : kSchemes)
-            EXPECT_EQ(threebody::activePath(scheme), path);
-        CThreeBodyRK4 engine;
-        E::setParam(2, 1);
-        E::nstep = 2;
-        engine.Calculation();
-        EXPECT_EQ(E::count, 1);
-        EXPECT_EQ(threebody::lastPathRun(), path) << threebody::pathName(path);
+    std::vector<std::string> built, offered;
+    for (const Path &path : threebody::builtPaths())
+        built.push_back(path.name);
+    for (const Path &path : threebody::enginePaths().supported())
+        offered.push_back(path.name);
+#if THREEBODY_X86
+    EXPECT_EQ(built, (std::vector<std::string>{"SSE2", "AVX2"}));
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx2")) {
+        EXPECT_NE(std::find(offered.begin(), offered.end(), "AVX2"), offered.end());
     }
-    // What ran, not what is chosen.
-    for (SimdPath chosen : runnablePaths()) {
-        threebody::usePath(chosen);
-        for (SimdPath path : runnablePaths()) {
-            threebody::runPasses(path, Scheme::Euler, kPi);
-            EXPECT_EQ(threebody::lastPathRun(), path) << threebody::pathName(path) << " chosen "
-                                                      << threebody::pathName(chosen);
+#else
+    EXPECT_EQ(built.size(), 1u);
+#endif
+    if (const char *missing = std::getenv("THREEBODY_EXPECT_MISSING")) {
+        EXPECT_EQ(std::find(offered.begin(), offered.end(), missing), offered.end()) << missing << " is offered";
+        EXPECT_FALSE(threebody::enginePaths().use(missing)) << missing << " is taken";
+    }
+    // Measured with the program's clock: a supported path, kept, and the
+    // engine's state as it was.
+    threebody::enginePaths().forget();
+    E::setParam(0.5, 3);
+    E::nstep = 77;
+    const Outcome before = Outcome::ofEngine();
+    for (Scheme scheme : kSchemes) {
+        const Path &path = threebody::enginePaths().pathFor(scheme);
+        EXPECT_NE(std::find(offered.begin(), offered.end(), path.name), offered.end()) << path.name;
+        EXPECT_EQ(&threebody::enginePaths().pathFor(scheme), &path);
+    }
+    EXPECT_EQ(before.differenceTo(Outcome::ofEngine()), "");
+    EXPECT_EQ(E::nstep, 77);
+}
+
+TEST(Paths, CalculationRunsTheChosenPath)
+{
+    for (const Path &path : threebody::enginePaths().supported()) {
+        ASSERT_TRUE(threebody::enginePaths().use(path.name));
+        for (Scheme scheme : kSchemes) {
+            runEngine(scheme, 2);
+            ASSERT_TRUE(threebody::enginePaths().lastRun());
+            EXPECT_STREQ(threebody::enginePaths().lastRun()->name, path.name) << schemeName(scheme);
+            EXPECT_EQ(E::count, 1);
         }
     }
+    threebody::enginePaths().forget();
 }
 
-// The test command runs this also under qemu-x86_64 on a processor without
-// AVX2, naming in THREEBODY_EXPECT_MISSING (comma-separated) the paths that
-// the processor must lack; the fuzzer asks for every path wherever it runs.
-TEST(Paths, APathTheProcessorLacksRunsTheBaseline)
+namespace {
+
+// Paths of known cost for the chooser: a run moves the test's clock on by
+// the path's cost for the scheme and records what it was given.
+struct FakePath {
+    bool supported;
+    int cost[3];  // ns per run, by scheme
+    std::vector<Scheme> schemes;
+    std::vector<RunState> given;
+};
+FakePath fakes[4];
+std::chrono::nanoseconds fakeTime{0};
+
+template <int N>
+Path fakePath()
 {
-    const std::string missing = std::getenv("THREEBODY_EXPECT_MISSING") ? std::getenv("THREEBODY_EXPECT_MISSING") : "";
-    const Start start = fromSetParam("default", 2, 1);
-    E::nstep = 20003;
-    apply(start);
-    reference::runPlainPasses(Scheme::Midpoint, kPi);
-    const Outcome want = collect();
-    for (SimdPath path : threebody::kPaths) {
-        const bool supported = threebody::pathSupported(path);
-        const std::string name = threebody::pathName(path);
-        if (("," + missing + ",").find("," + name + ",") != std::string::npos) {
-            ASSERT_FALSE(supported) << "this processor has " << name << ": the fallback is not tested";
-        }
-        apply(start);
-        threebody::runPasses(path, Scheme::Midpoint, kPi);
-        EXPECT_TRUE(sameOutcome(want, collect())) << name;
-        EXPECT_EQ(threebody::lastPathRun(), supported ? path : SimdPath::Baseline) << name;
-        // Nor can it be chosen.
-        threebody::usePath(SimdPath::Baseline);
-        threebody::usePath(path);
-        EXPECT_EQ(threebody::activePath(Scheme::Midpoint), supported ? path : SimdPath::Baseline) << name;
+    static const char *const names[] = {"fake0", "fake1", "fake2", "fake3"};
+    return {names[N], 2, [] { return fakes[N].supported; },
+            [](Scheme scheme, double, RunState &state) {
+                fakes[N].schemes.push_back(scheme);
+                fakes[N].given.push_back(state);
+                fakeTime += std::chrono::nanoseconds(fakes[N].cost[int(scheme)]);
+            }};
+}
+
+class PathChoice : public ::testing::Test {
+protected:
+    // Each scheme is fastest on another path, and not on the first; path 3
+    // costs nothing, but this processor lacks it.
+    void SetUp() override
+    {
+        fakes[0] = {true, {30, 30, 15}, {}, {}};
+        fakes[1] = {true, {10, 50, 40}, {}, {}};
+        fakes[2] = {true, {20, 5, 25}, {}, {}};
+        fakes[3] = {false, {0, 0, 0}, {}, {}};
     }
-    threebody::choosePathsAgain();
+    static PathChooser chooser()
+    {
+        return PathChooser({fakePath<0>(), fakePath<1>(), fakePath<2>(), fakePath<3>()}, [] { return fakeTime; });
+    }
+    static int runs(int n) { return int(fakes[n].schemes.size()); }
+    static int allRuns() { return runs(0) + runs(1) + runs(2) + runs(3); }
+    // The fake that a run of the scheme ran on, and that lastRun() names.
+    static int ranOn(PathChooser &c, Scheme scheme)
+    {
+        static double mark = 0;
+        RunState state{};
+        state.time = ++mark;
+        c.run(scheme, threebody::kPi, state);
+        for (int n = 0; n < 4; ++n)
+            if (runs(n) > 0 && fakes[n].given.back().time == mark)
+                return c.lastRun() && c.lastRun()->name == std::string("fake") + char('0' + n) ? n : -2;
+        return -1;
+    }
+};
+
+}  // namespace
+
+TEST_F(PathChoice, EachSchemeRunsItsFastestPathMeasuredOnceOnTheStartUpRun)
+{
+    // The caller's state is another run's: the measurement must not use it.
+    E::setParam(0.5, 3);
+    E::nstep = 77;
+    const Outcome before = Outcome::ofEngine();
+    const Start startUp = threebody::startOf(threebody::kStartXp3, threebody::kStartFactor);
+    PathChooser c = chooser();
+    const int fastest[3] = {1, 2, 0};
+    for (Scheme scheme : kSchemes) {
+        for (FakePath &f : fakes)
+            f.schemes.clear(), f.given.clear();
+        const int want = fastest[int(scheme)];
+        EXPECT_EQ(ranOn(c, scheme), want) << schemeName(scheme);
+        fakes[want].schemes.pop_back(), fakes[want].given.pop_back();  // the run itself
+        // Each supported path timed kRounds times, on this scheme and a
+        // short stretch of the start-up run.
+        for (int n = 0; n < 3; ++n) {
+            EXPECT_EQ(runs(n), PathChooser::kRounds) << schemeName(scheme) << ", fake " << n;
+            for (size_t i = 0; i < fakes[n].given.size(); ++i) {
+                const RunState &given = fakes[n].given[i];
+                EXPECT_EQ(fakes[n].schemes[i], scheme);
+                EXPECT_EQ(given.nstep, PathChooser::kMeasuredPasses + 1);
+                EXPECT_EQ(std::memcmp(given.xp, startUp.xp, sizeof given.xp), 0);
+                EXPECT_EQ(std::memcmp(given.vy, startUp.vy, sizeof given.vy), 0);
+                EXPECT_EQ(given.time, 0.0);
+                EXPECT_TRUE(given.samples != E::data_list && given.capacity >= 1);
+            }
+        }
+        EXPECT_EQ(runs(3), 0);
+    }
+    // Kept: later runs measure nothing.
+    const int runsBefore = allRuns();
+    for (Scheme scheme : kSchemes)
+        EXPECT_EQ(ranOn(c, scheme), fastest[int(scheme)]);
+    EXPECT_EQ(allRuns() - runsBefore, 3);
+    EXPECT_EQ(before.differenceTo(Outcome::ofEngine()), "");
+}
+
+TEST_F(PathChoice, UseTakesASupportedPathAndForgetMeasuresAgain)
+{
+    PathChooser c = chooser();
+    EXPECT_EQ(ranOn(c, Scheme::Euler), 1);
+    EXPECT_EQ(c.supported().size(), 3u);
+    fakes[3].supported = true;  // too late: the chooser asked when it was made
+    EXPECT_FALSE(c.use("fake3"));
+    EXPECT_FALSE(c.use("no such path"));
+    EXPECT_EQ(ranOn(c, Scheme::Euler), 1);
+
+    const int runsBefore = allRuns();
+    ASSERT_TRUE(c.use("fake2"));
+    for (Scheme scheme : kSchemes)
+        EXPECT_EQ(ranOn(c, scheme), 2);
+    EXPECT_EQ(allRuns() - runsBefore, 3);
+
+    c.forget();
+    EXPECT_EQ(ranOn(c, Scheme::Euler), 1);
+    EXPECT_EQ(allRuns() - runsBefore, 3 + 3 * PathChooser::kRounds + 1);
+}
+
+TEST_F(PathChoice, OneSupportedPathIsTakenWithoutMeasuring)
+{
+    fakes[1].supported = fakes[2].supported = false;
+    PathChooser c = chooser();
+    for (Scheme scheme : kSchemes)
+        EXPECT_EQ(ranOn(c, scheme), 0);
+    EXPECT_EQ(allRuns(), 3);
 }

@@ -10,7 +10,7 @@ void startUp(CCalcParPanel &panel, CDrawField &view, SchemeEngines &engines)
     panel.rk4 = &engines.rk4;
     panel.currentEngine = &engines.rk2;
 
-    CCalcEngine::setParam(2.0, 1.0);
+    CCalcEngine::setParam(threebody::kStartXp3, threebody::kStartFactor);
     panel.updateParam();
     engines.rk2.Calculation();
     panel.updateAMInfo();

@@ -9,7 +9,7 @@
 
 namespace reference {
 
-using E = CCalcEngine;
+using threebody::RunState;
 
 // Acceleration sums of the three bodies from one gravity evaluation.
 struct Sums {
@@ -21,7 +21,7 @@ struct Sums {
 // inner) by itself, rows summed from zero in body order. With Search it is
 // stage 1 of a pass and also lowers dtmin by each pair's distance/speed ratio.
 template <bool Search>
-inline Sums gravity(const double px[3], const double py[3])
+inline Sums gravity(RunState &run, const double px[3], const double py[3])
 {
     double ax[3][3];
     double ay[3][3];
@@ -35,17 +35,17 @@ inline Sums gravity(const double px[3], const double py[3])
             const double dx = px[b] - px[j];
             const double dy = py[b] - py[j];
             const double r = std::sqrt(dx * dx + dy * dy);
-            const double f = -E::mp[j] / (r * r);
+            const double f = -run.mp[j] / (r * r);
             ax[b][j] = (dx * f) / r;
             ay[b][j] = (dy * f) / r;
             if (Search) {
-                const double dvx = E::vx[b] - E::vx[j];
-                const double dvy = E::vy[b] - E::vy[j];
+                const double dvx = run.vx[b] - run.vx[j];
+                const double dvy = run.vy[b] - run.vy[j];
                 const double v = std::sqrt(dvx * dvx + dvy * dvy);
-                E::vp = v;
+                run.vp = v;
                 // Strict "<": NaN and +inf ratios never become the step.
-                if (r / v < E::dtmin)
-                    E::dtmin = r / v;
+                if (r / v < run.dtmin)
+                    run.dtmin = r / v;
             }
         }
     }
@@ -59,125 +59,121 @@ inline Sums gravity(const double px[3], const double py[3])
 
 // Explicit Euler: positions move with the start velocities.
 struct EulerStep {
-    static void update(const Sums &s1)
+    static void update(RunState &run, const Sums &s1)
     {
-        const double dt = E::dt;
+        const double dt = run.dt;
         for (int b = 0; b < 3; ++b) {
-            E::xp[b] = (dt * E::vx[b]) + E::xp[b];
-            E::yp[b] = (dt * E::vy[b]) + E::yp[b];
-            E::vx[b] = E::vx[b] + (s1.x[b] * dt);
-            E::vy[b] = E::vy[b] + (s1.y[b] * dt);
+            run.xp[b] = (dt * run.vx[b]) + run.xp[b];
+            run.yp[b] = (dt * run.vy[b]) + run.yp[b];
+            run.vx[b] = run.vx[b] + (s1.x[b] * dt);
+            run.vy[b] = run.vy[b] + (s1.y[b] * dt);
         }
     }
 };
 
 // Midpoint: advance with the velocity and acceleration at the half step.
 struct MidpointStep {
-    static void update(const Sums &s1)
+    static void update(RunState &run, const Sums &s1)
     {
-        const double dt = E::dt;
+        const double dt = run.dt;
         const double h = 0.5 * dt;
         double xh[3], yh[3], vxh[3], vyh[3];
         for (int b = 0; b < 3; ++b) {
-            xh[b] = (E::vx[b] * h) + E::xp[b];
-            yh[b] = (E::vy[b] * h) + E::yp[b];
-            vxh[b] = E::vx[b] + (s1.x[b] * h);
-            vyh[b] = E::vy[b] + (s1.y[b] * h);
+            xh[b] = (run.vx[b] * h) + run.xp[b];
+            yh[b] = (run.vy[b] * h) + run.yp[b];
+            vxh[b] = run.vx[b] + (s1.x[b] * h);
+            vyh[b] = run.vy[b] + (s1.y[b] * h);
         }
-        const Sums s2 = gravity<false>(xh, yh);
+        const Sums s2 = gravity<false>(run, xh, yh);
         for (int b = 0; b < 3; ++b) {
-            E::xp[b] = (dt * vxh[b]) + E::xp[b];
-            E::yp[b] = (dt * vyh[b]) + E::yp[b];
-            E::vx[b] = (s2.x[b] * dt) + E::vx[b];
-            E::vy[b] = (s2.y[b] * dt) + E::vy[b];
+            run.xp[b] = (dt * vxh[b]) + run.xp[b];
+            run.yp[b] = (dt * vyh[b]) + run.yp[b];
+            run.vx[b] = (s2.x[b] * dt) + run.vx[b];
+            run.vy[b] = (s2.y[b] * dt) + run.vy[b];
         }
     }
 };
+
+// A later Runge-Kutta stage's input: positions moved by w times the
+// velocities v, and velocities by w times the accelerations a.
+struct Stage {
+    double x[3], y[3], vx[3], vy[3];
+};
+
+Stage stage(const RunState &run, const double vx[3], const double vy[3], const Sums &a, double w)
+{
+    Stage s;
+    for (int b = 0; b < 3; ++b) {
+        s.x[b] = (vx[b] * w) + run.xp[b];
+        s.y[b] = (vy[b] * w) + run.yp[b];
+        s.vx[b] = (a.x[b] * w) + run.vx[b];
+        s.vy[b] = (a.y[b] * w) + run.vy[b];
+    }
+    return s;
+}
 
 // Classical fourth-order Runge-Kutta on (position, velocity).
 struct RungeKutta4Step {
-    static void update(const Sums &s1)
+    static void update(RunState &run, const Sums &s1)
     {
-        const double dt = E::dt;
+        const double dt = run.dt;
         const double h = 0.5 * dt;
-        double qx[3], qy[3];
-        double v2x[3], v2y[3], v3x[3], v3y[3], v4x[3], v4y[3];
-
         // k2 = f(x + h k1)
-        for (int b = 0; b < 3; ++b) {
-            qx[b] = (E::vx[b] * h) + E::xp[b];
-            qy[b] = (E::vy[b] * h) + E::yp[b];
-            v2x[b] = (s1.x[b] * h) + E::vx[b];
-            v2y[b] = (s1.y[b] * h) + E::vy[b];
-        }
-        const Sums s2 = gravity<false>(qx, qy);
-
+        const Stage k2 = stage(run, run.vx, run.vy, s1, h);
+        const Sums s2 = gravity<false>(run, k2.x, k2.y);
         // k3 = f(x + h k2)
-        for (int b = 0; b < 3; ++b) {
-            qx[b] = (v2x[b] * h) + E::xp[b];
-            qy[b] = (v2y[b] * h) + E::yp[b];
-            v3x[b] = (s2.x[b] * h) + E::vx[b];
-            v3y[b] = (s2.y[b] * h) + E::vy[b];
-        }
-        const Sums s3 = gravity<false>(qx, qy);
-
+        const Stage k3 = stage(run, k2.vx, k2.vy, s2, h);
+        const Sums s3 = gravity<false>(run, k3.x, k3.y);
         // k4 = f(x + dt k3)
-        for (int b = 0; b < 3; ++b) {
-            qx[b] = (v3x[b] * dt) + E::xp[b];
-            qy[b] = (v3y[b] * dt) + E::yp[b];
-            v4x[b] = (s3.x[b] * dt) + E::vx[b];
-            v4y[b] = (s3.y[b] * dt) + E::vy[b];
-        }
-        const Sums s4 = gravity<false>(qx, qy);
+        const Stage k4 = stage(run, k3.vx, k3.vy, s3, dt);
+        const Sums s4 = gravity<false>(run, k4.x, k4.y);
 
         // x += dt (k1 + 2 k2 + 2 k3 + k4) / 6, weights as divisions
         for (int b = 0; b < 3; ++b) {
-            const double vx0 = E::vx[b];
-            const double vy0 = E::vy[b];
-            E::xp[b] = ((((vx0 / 6) + (v2x[b] / 3)) + (v3x[b] / 3)) + (v4x[b] / 6)) * dt + E::xp[b];
-            E::yp[b] = ((((vy0 / 6) + (v2y[b] / 3)) + (v3y[b] / 3)) + (v4y[b] / 6)) * dt + E::yp[b];
-            E::vx[b] = ((((s1.x[b] / 6) + (s2.x[b] / 3)) + (s3.x[b] / 3)) + (s4.x[b] / 6)) * dt + vx0;
-            E::vy[b] = ((((s1.y[b] / 6) + (s2.y[b] / 3)) + (s3.y[b] / 3)) + (s4.y[b] / 6)) * dt + vy0;
+            const double vx0 = run.vx[b];
+            const double vy0 = run.vy[b];
+            run.xp[b] = ((((vx0 / 6) + (k2.vx[b] / 3)) + (k3.vx[b] / 3)) + (k4.vx[b] / 6)) * dt + run.xp[b];
+            run.yp[b] = ((((vy0 / 6) + (k2.vy[b] / 3)) + (k3.vy[b] / 3)) + (k4.vy[b] / 6)) * dt + run.yp[b];
+            run.vx[b] = ((((s1.x[b] / 6) + (s2.x[b] / 3)) + (s3.x[b] / 3)) + (s4.x[b] / 6)) * dt + vx0;
+            run.vy[b] = ((((s1.y[b] / 6) + (s2.y[b] / 3)) + (s3.y[b] / 3)) + (s4.y[b] / 6)) * dt + vy0;
         }
     }
 };
 
-void takeSample(DATA_LIST &d)
+void takeSample(const RunState &run, DATA_LIST &d)
 {
     for (int c = 0; c < 3; ++c) {
-        d.x[c] = E::xp[c];
-        d.y[c] = E::yp[c];
-        d.am[c] = std::sqrt(E::xp[c] * E::xp[c] + E::yp[c] * E::yp[c]) *
-                  std::sqrt(E::vx[c] * E::vx[c] + E::vy[c] * E::vy[c]);
+        d.x[c] = run.xp[c];
+        d.y[c] = run.yp[c];
+        d.am[c] = std::sqrt(run.xp[c] * run.xp[c] + run.yp[c] * run.yp[c]) *
+                  std::sqrt(run.vx[c] * run.vx[c] + run.vy[c] * run.vy[c]);
     }
 }
 
-
-
 template <class Step>
-void runLoop(double pi)
+void runLoop(RunState &run, double pi)
 {
-    E::dt = 0;
-    E::count = 0;
-    for (int k = 1; k < E::nstep; ++k) {
-        E::dtmin = 1e11;
-        const Sums s1 = gravity<true>(E::xp, E::yp);
-        E::dt = ((pi + pi) * E::dtmin) * 0.001001;
-        Step::update(s1);
-        E::time = E::time + E::dt;
-        if (k % E::kSampleEvery == 1 && E::count < E::kMaxSamples) {
-            takeSample(E::data_list[E::count]);
-            ++E::count;
+    run.dt = 0;
+    run.count = 0;
+    for (int k = 1; k < run.nstep; ++k) {
+        run.dtmin = threebody::kLargestRatio;
+        const Sums s1 = gravity<true>(run, run.xp, run.yp);
+        run.dt = ((pi + pi) * run.dtmin) * threebody::kStepFraction;
+        Step::update(run, s1);
+        run.time = run.time + run.dt;
+        if (k % threebody::kSampleEvery == 1 && run.count < run.capacity) {
+            takeSample(run, run.samples[run.count]);
+            ++run.count;
         }
     }
 }
 
-void runPlainPasses(threebody::Scheme scheme, double pi)
+void runPlainPasses(threebody::Scheme scheme, double pi, RunState &state)
 {
     switch (scheme) {
-    case threebody::Scheme::Euler: runLoop<EulerStep>(pi); break;
-    case threebody::Scheme::Midpoint: runLoop<MidpointStep>(pi); break;
-    case threebody::Scheme::RungeKutta4: runLoop<RungeKutta4Step>(pi); break;
+    case threebody::Scheme::Euler: runLoop<EulerStep>(state, pi); break;
+    case threebody::Scheme::Midpoint: runLoop<MidpointStep>(state, pi); break;
+    case threebody::Scheme::RungeKutta4: runLoop<RungeKutta4Step>(state, pi); break;
     }
 }
 

@@ -2,12 +2,13 @@
 #ifndef PLAIN_PASSES_H
 #define PLAIN_PASSES_H
 
+#include "run_state.h"
 #include "simd_path.h"
 
 namespace reference {
 
-// The passes of one run on CCalcEngine's shared state, without the statistics.
-void runPlainPasses(threebody::Scheme scheme, double pi);
+// The passes of one run, without the statistics.
+void runPlainPasses(threebody::Scheme scheme, double pi, threebody::RunState &state);
 
 }  // namespace reference
 
