@@ -1,9 +1,11 @@
-// Reads the dots of a rendered trajectory view.
+// Reads the dots of a trajectory view: as it renders, or as the screen
+// shows it once the event loop has painted.
 #ifndef VIEW_PROBE_H
 #define VIEW_PROBE_H
 
 #include <QColor>
 #include <QImage>
+#include <QScreen>
 #include <QWidget>
 
 namespace viewprobe {
@@ -14,6 +16,12 @@ inline const QColor kBodyColours[3] = {QColor(250, 50, 50), QColor(50, 250, 50),
 inline QImage render(QWidget &view)
 {
     return view.grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// What the screen shows: no paint is asked for.
+inline QImage onScreen(QWidget &view)
+{
+    return view.screen()->grabWindow(view.winId()).toImage().convertToFormat(QImage::Format_RGB32);
 }
 
 inline QColor at(const QImage &image, int x, int y)

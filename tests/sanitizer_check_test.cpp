@@ -1,12 +1,14 @@
-// The leak check itself under test: a leak in a slot that the event loop
+// The sanitizers themselves under test. A leak in a slot that the event loop
 // and a real signal reach, as every slot of the program is reached, must be
-// reported with the project's own LeakSanitizer options and suppressions.
-// CTest passes it only when the report names this leak.
+// reported with the project's own LeakSanitizer options and suppressions;
+// with the argument "overflow", a signed overflow must stop the program.
+// CTest passes each only when the report names it.
 #include <QApplication>
 #include <QFile>
 #include <QPushButton>
 #include <QTimer>
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -28,11 +30,16 @@ private:
 
 int main(int argc, char *argv[])
 {
+    if (argc > 1 && std::strcmp(argv[1], "overflow") == 0) {
+        volatile int largest = INT_MAX;
+        volatile int past = largest + 1;
+        return past;
+    }
     // Without the suppressions a pass would prove nothing about them.
     const char *options = std::getenv("LSAN_OPTIONS");
     const char *file = options ? std::strstr(options, "suppressions=") : nullptr;
     if (!file || !QFile::exists(QString::fromLocal8Bit(file + 13).section(u':', 0, 0))) {
-        std::fputs("leak_check_test: LSAN_OPTIONS names no suppressions file\n", stderr);
+        std::fputs("sanitizer_check_test: LSAN_OPTIONS names no suppressions file\n", stderr);
         return 2;
     }
     QApplication app(argc, argv);
@@ -44,4 +51,4 @@ int main(int argc, char *argv[])
     return app.exec();
 }
 
-#include "leak_check_test.moc"
+#include "sanitizer_check_test.moc"

@@ -1,0 +1,260 @@
+#!/usr/bin/python3
+"""The real program as a user's desktop meets it: its window on an X server,
+the no-display message, the toolkit's messages, memory under valgrind, a
+native Wayland window, the accessibility tree that screen readers read, and
+the installed files that menus and software centres read.
+
+usage: e2e_test.py [--root DIR] [--wrapper COMMAND] [unittest arguments]
+  --root     where usr/bin/threebody and usr/share are: "/" for the
+             installed package (the default), or a tree `cmake --install` filled
+  --wrapper  runs the program under this command too (qemu-user)
+"""
+import argparse
+import glob
+import math
+import os
+import re
+import shlex
+import subprocess
+import sys
+import unittest
+import xml.etree.ElementTree as ElementTree
+
+import harness
+from harness import PLANET1, PLANET2, STAR, TITLE, Session, X11, wait_until
+
+INSTALLATION = None
+
+
+class OnX11:
+    """A test of the program in a real X server, in a session of its own."""
+
+    def setUp(self):
+        self.session = self.enterContext(Session(INSTALLATION))
+
+    def start_on_x(self, wrapper=(), seconds=60):
+        display = self.session.xvfb()
+        x11 = X11(display)
+        self.addCleanup(x11.close)
+        program = self.session.start_program(wrapper=wrapper)
+        window = x11.find_window(TITLE, seconds)
+        self.assertTrue(window, f'no window titled "{TITLE}"')
+        # Its first paint shows the star.
+        picture = wait_until(lambda: (p := x11.picture(window)).pixels_of(STAR) and p, seconds, step=0.2)
+        self.assertTrue(picture, "no star on screen")
+        return x11, program, window, picture
+
+    def close(self, x11, program, window, seconds=20):
+        x11.request_close(window)
+        try:
+            self.assertEqual(program.wait(seconds), 0)
+        except subprocess.TimeoutExpired:
+            self.fail("the program did not end after the close request")
+
+
+class Window(OnX11, unittest.TestCase):
+    def test_shows_the_start_up_trajectory_tied_to_its_launcher_and_closes_cleanly(self):
+        x11, program, window, picture = self.start_on_x()
+        # An icon for docks and task switchers, and the class that the desktop entry names.
+        self.assertGreaterEqual(x11.largest_icon_side(window), 16, "the window has no icon")
+        wm_class = INSTALLATION.entry_value("StartupWMClass")
+        self.assertTrue(wm_class)
+        self.assertEqual(x11.window_class(window), wm_class)
+
+        star = picture.pixels_of(STAR)
+        cx, cy = sum(x for x, _ in star) / len(star), sum(y for _, y in star) / len(star)
+        # The view's origin (400, 400) lies a layout margin in from the window's corner.
+        self.assertAlmostEqual(cx, 400, delta=25)
+        self.assertAlmostEqual(cy, 400, delta=25)
+        self.assertLessEqual(len(star), 64, "the star barely moves")
+        for colour, radius in ((PLANET1, 150), (PLANET2, 300)):
+            dots = picture.pixels_of(colour)
+            self.assertGreater(len(dots), 300)
+            for x, y in dots:
+                self.assertAlmostEqual(math.hypot(x - cx, y - cy), radius, delta=5, msg=f"dot at {x},{y}")
+        # Planet 1's dots go all the way round: every quadrant has some.
+        quadrants = [0] * 4
+        for x, y in picture.pixels_of(PLANET1):
+            quadrants[(x > cx) + 2 * (y > cy)] += 1
+        self.assertTrue(all(q > 20 for q in quadrants), quadrants)
+        self.close(x11, program, window)
+
+    def test_without_a_display_it_says_so_in_one_line(self):
+        for display in (None, ":4999"):
+            env = {"DISPLAY": display} if display else {}
+            program = self.session.start_program(env=env, stderr=subprocess.PIPE)
+            output = harness.read_until(program.stderr, lambda text: False, 60)
+            self.assertEqual(program.wait(10), 1, output)
+            # One line, ours, instead of the toolkit's messages and abort.
+            self.assertEqual(output.count("\n"), 1, output)
+            self.assertIn("cannot open a display", output)
+            self.assertIn("xvfb-run", output)
+
+    def test_toolkit_messages_keep_their_type_and_flow_after_start_up(self):
+        # Start-up's messages are held back only so that the line above can
+        # replace them: once started they are passed on as they were, and
+        # later ones (the painting category) flow as usual.
+        program = self.session.start_program(
+            args=["-style", "nosuchstyle"], stderr=subprocess.PIPE,
+            env={"QT_QPA_PLATFORM": "offscreen", "QT_MESSAGE_PATTERN": "%{type} %{category}: %{message}",
+                 "QT_LOGGING_RULES": "qt.widgets.painting=true"})
+        later = "qt.widgets.painting: "
+        output = harness.read_until(program.stderr, lambda text: later in text.partition("nosuchstyle")[2], 60)
+        self.assertRegex(output, r"(?m)^warning .*invalid style override 'nosuchstyle'")
+        self.assertIn(later, output.partition("nosuchstyle")[2], "messages after start-up are swallowed")
+
+
+class Memcheck(OnX11, unittest.TestCase):
+    """Starting, painting and closing, under valgrind's memcheck."""
+
+    def test_start_and_close_lose_nothing_of_ours(self):
+        log = os.path.join(self.session.folder, "memcheck.log")
+        x11, program, window, _ = self.start_on_x(
+            wrapper=["valgrind", "--tool=memcheck", "--leak-check=full", "--show-leak-kinds=definite",
+                     "--num-callers=30", "--log-file=" + log], seconds=300)
+        self.close(x11, program, window, seconds=300)
+        with open(log) as f:
+            report = f.read()
+        self.assertIn("HEAP SUMMARY", report)
+        self.assertEqual(harness.memcheck_errors_of_ours(report), [])
+
+
+class Wayland(unittest.TestCase):
+    """A Wayland session: WAYLAND_DISPLAY and no DISPLAY, as GNOME and KDE set them."""
+
+    def test_native_window_with_its_app_id_and_the_orbits(self):
+        session = self.enterContext(Session(INSTALLATION))
+        session.weston()
+        protocol = os.path.join(session.folder, "protocol.log")
+        with open(protocol, "w") as log:
+            # WAYLAND_DEBUG: the client logs every request it sends the compositor.
+            program = session.start_program(env={"WAYLAND_DEBUG": "1"}, stdout=log, stderr=subprocess.STDOUT)
+
+        def requests():
+            with open(protocol, errors="replace") as f:
+                text = f.read()
+            # "xdg_toplevel@15.set_title(...)"; newer libwayland writes "#15".
+            return (re.findall(r'xdg_toplevel[@#]\d+\.set_title\("([^"]*)"\)', text),
+                    re.findall(r'xdg_toplevel[@#]\d+\.set_app_id\("([^"]*)"\)', text))
+
+        titles, app_ids = wait_until(lambda: all(requests()) and requests(), 60) or requests()
+        self.assertIn(TITLE, titles, "no native Wayland window with the program's title")
+        # Docks find the launcher, and its icon, by the app id: the desktop entry's name.
+        self.assertEqual(app_ids[-1], harness.APP_ID)
+
+        def star_on_screen():
+            shot = session.wayland_screenshot()
+            return shot if shot and shot.plot_box() and shot.pixels_of(STAR, shot.plot_box()) else None
+
+        # Where the orbits lie is the X11 test's to check; here, that they are drawn.
+        shot = wait_until(star_on_screen, 60, step=0.5)
+        self.assertTrue(shot, "no star on the screen")
+        for colour in (PLANET1, PLANET2):
+            self.assertGreater(len(shot.pixels_of(colour, shot.plot_box())), 300)
+        self.assertIsNone(program.poll(), "the program ended by itself")
+
+
+class ScreenReader(unittest.TestCase):
+    """The accessibility tree as a screen reader gets it, over a real AT-SPI bus."""
+
+    def test_every_control_announces_what_it_is(self):
+        import pyatspi
+
+        session = self.enterContext(Session(INSTALLATION))
+        x11 = X11(session.xvfb())
+        self.addCleanup(x11.close)
+        session.accessibility_bus()
+        session.start_program(stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+        def window():
+            for app in pyatspi.Registry.getDesktop(0):
+                if app is not None and app.name == "threebody":
+                    for frame in app:
+                        if frame is not None and frame.name == TITLE:
+                            return frame
+            return None
+
+        frame = wait_until(window, 60, step=0.5)
+        self.assertIsNotNone(frame, "the program's window is not on the accessibility bus")
+
+        def nodes(node):
+            yield node
+            for child in node:
+                if child is not None:
+                    yield from nodes(child)
+
+        def labels(node):
+            return [target.name for relation in node.getRelationSet()
+                    if relation.getRelationType() == pyatspi.RELATION_LABELLED_BY
+                    for target in (relation.getTarget(i) for i in range(relation.getNTargets()))]
+
+        focusable = [node for node in nodes(frame) if node.getState().contains(pyatspi.STATE_FOCUSABLE)]
+        unnamed = [node.getRoleName() for node in focusable if not (node.name or labels(node))]
+        self.assertEqual(unnamed, [], "focusable controls that a screen reader cannot name")
+
+        def controls(role):
+            return {node.name: node for node in focusable if node.getRole() == role}
+
+        # Each field announced by its own row's label, and holding that row's value.
+        fields = controls(pyatspi.ROLE_TEXT)
+        for label, text in harness.START_UP_FORM.items():
+            self.assertIn(label, fields)
+            self.assertEqual(labels(fields[label]), [label])
+            self.assertEqual(fields[label].queryText().getText(0, -1), text, label)
+        # The combo box is called by the scheme it shows, and labelled "Solver".
+        self.assertEqual([labels(node) for node in controls(pyatspi.ROLE_COMBO_BOX).values()], [["Solver"]])
+
+        # The zoom buttons, found and pressed by what they are called.
+        buttons = controls(pyatspi.ROLE_PUSH_BUTTON)
+        self.assertIn("update", buttons)
+
+        def planet1_width():
+            picture = x11.picture()
+            xs = [x for x, _ in picture.pixels_of(PLANET1, picture.plot_box())]
+            return max(xs) - min(xs) if xs else 0
+
+        width = wait_until(planet1_width, 30, step=0.5)
+        for name, grows in (("Zoom in", True), ("Zoom out", False)):
+            self.assertIn(name, buttons)
+            buttons[name].queryAction().doAction(0)
+            now = wait_until(lambda: (w := planet1_width()) != width and w, 10, step=0.2)
+            self.assertEqual(now > width, grows, f"{name}: planet 1's orbit went from {width} to {now} pixels")
+            width = now
+
+        plot = [n for n in nodes(frame) if n.name == "Trajectory plot"]
+        self.assertEqual(len(plot), 1, "the plot has no name")
+        for words in ("star in red", "planet 1 in green", "planet 2 in blue", "100 samples"):
+            self.assertIn(words, plot[0].description)
+
+
+class InstalledFiles(unittest.TestCase):
+    """What menus, docks and software centres read: valid, and pointing at
+    files that are installed."""
+
+    def test_desktop_entry_and_metadata_point_at_installed_files(self):
+        entry, metainfo = INSTALLATION.desktop_entry, INSTALLATION.metainfo
+        subprocess.run(["desktop-file-validate", entry], check=True)
+        subprocess.run(["appstreamcli", "validate", "--no-net", metainfo], check=True)
+
+        program = INSTALLATION.path("bin", shlex.split(INSTALLATION.entry_value("Exec"))[0])
+        self.assertTrue(os.access(program, os.X_OK), program)
+        icon = INSTALLATION.entry_value("Icon")
+        icons = glob.glob(INSTALLATION.path("share", "icons", "hicolor", "*", "apps", icon + ".*"))
+        self.assertTrue(icons, f"Icon={icon} is not installed")
+
+        component = ElementTree.parse(metainfo).getroot()
+        self.assertEqual(component.findtext("id"), harness.APP_ID)
+        launchable = component.findtext("launchable[@type='desktop-id']")
+        self.assertTrue(os.path.exists(INSTALLATION.path("share", "applications", launchable)),
+                        f"the metadata launches {launchable}, which is not installed")
+        self.assertTrue(os.access(INSTALLATION.path("bin", component.findtext("provides/binary")), os.X_OK))
+        self.assertTrue(glob.glob(INSTALLATION.path("share", "man", "man1", "threebody.1*")), "no manual page")
+
+
+if __name__ == "__main__":
+    parser = argparse.ArgumentParser(usage=__doc__)
+    parser.add_argument("--root", default="/")
+    parser.add_argument("--wrapper", default="")
+    options, rest = parser.parse_known_args()
+    INSTALLATION = harness.Installation(options.root, shlex.split(options.wrapper))
+    unittest.main(argv=sys.argv[:1] + rest, verbosity=2)
