@@ -1,37 +1,58 @@
 #!/usr/bin/env bash
 # Builds the Debian package in a throwaway chroot of a release from
-# debian/control's Build-Depends alone, and checks it there as Debian does
-# (scripts/debian-build-inside.sh): the suites, lintian, hardening-check, a
-# rebuild that must give the same bytes, the autopkgtests and the removal.
-#   scripts/debian-build.sh [SUITE]           this machine's release, or another
-#   scripts/debian-build.sh -a ARCH [SUITE]   cross-built (dpkg-buildpackage -a),
-#                                             lintian, its window under qemu-user
+# debian/control's Build-Depends alone, and checks it there with Debian's own
+# tools (scripts/debian-build-inside.sh): the suites, lintian --pedantic,
+# blhc, hardening-check, reprotest, the autopkgtests, and piuparts here.
+#   scripts/debian-build.sh [SUITE]                this machine's release, or another
+#   scripts/debian-build.sh --native ARCH [SUITE]  in a chroot of that architecture,
+#                                                  which this processor runs (i386 on amd64)
+#   scripts/debian-build.sh -a ARCH [SUITE]        cross-built (dpkg-buildpackage -a),
+#                                                  lintian, its window under qemu-user
 # Packages and logs land in build/debian-SUITE[-ARCH]. Needs root: mmdebstrap
 # makes and mounts the chroot; this machine's dpkg and apt stay as they are.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/tools.sh
 
-arch=""
-[ "${1:-}" != -a ] || { arch=${2:?usage: debian-build.sh [-a ARCH] [SUITE]}; shift 2; }
+cross="" chroot_arch=$(dpkg --print-architecture)
+case "${1:-}" in
+-a) cross=${2:?usage: debian-build.sh [-a ARCH | --native ARCH] [SUITE]}; shift 2 ;;
+--native) chroot_arch=${2:?usage: debian-build.sh [-a ARCH | --native ARCH] [SUITE]}; shift 2 ;;
+esac
 suite=${1:-$(. /etc/os-release && echo "$VERSION_CODENAME")}
 [ "$(id -u)" -eq 0 ] || { echo "debian-build.sh: needs root (mmdebstrap's chroot)" >&2; exit 2; }
-command -v mmdebstrap >/dev/null || apt_install install "${host_tools[@]}"
+ensure_installed "${host_tools[@]}"
 # The Debian mirror this machine uses.
 mirror=$(cat /etc/apt/sources.list.d/*.sources /etc/apt/sources.list 2>/dev/null |
   sed -n -e 's/^URIs:[[:space:]]*\([^[:space:]]*\).*/\1/p' -e 's/^deb[[:space:]]\+\(\[[^]]*\][[:space:]]*\)\?\([^[:space:]]*\).*/\2/p' |
   grep -v security | head -n 1 || true)
+mirror=${mirror:-http://deb.debian.org/debian}
 
-out=$PWD/build/debian-$suite${arch:+-$arch}
+name=$suite
+[ "$chroot_arch" = "$(dpkg --print-architecture)" ] || name+=-$chroot_arch
+[ -z "$cross" ] || name+=-$cross
+out=$PWD/build/debian-$name
 rm -rf "$out" && mkdir -p "$out"
 start=$SECONDS
 # The tracked and new files as they are now. testing's Release file may be
 # past its expiry date on a mirror's copy.
-mmdebstrap --quiet --variant=buildd --architectures="$(dpkg --print-architecture)${arch:+,$arch}" \
+mmdebstrap --quiet --variant=buildd --architectures="$chroot_arch${cross:+,$cross}" \
   --aptopt='Acquire::Check-Valid-Until "false"' \
   --customize-hook='mkdir "$1/src"' \
   --customize-hook='git ls-files -z --cached --others --exclude-standard | tar --null -T - -cf - | tar -xf - -C "$1/src"' \
-  --customize-hook="chroot \"\$1\" /src/scripts/debian-build-inside.sh $arch" \
+  --customize-hook="chroot \"\$1\" /src/scripts/debian-build-inside.sh $cross" \
   --customize-hook="cp -r \"\$1/out/.\" \"$out/\"" \
-  "$suite" /dev/null "${mirror:-http://deb.debian.org/debian}"
-echo "debian-build.sh: $suite${arch:+ $arch} built and checked in $((SECONDS - start)) s; packages in ${out#"$PWD"/}"
+  "$suite" /dev/null "$mirror"
+
+if [ -z "$cross" ]; then
+  echo "== piuparts: installed, removed and purged in a clean $suite chroot"
+  base=$(mktemp -d)
+  trap 'rm -rf "$base"' EXIT
+  mmdebstrap --quiet --variant=minbase --architectures="$chroot_arch" --aptopt='Acquire::Check-Valid-Until "false"' \
+    "$suite" "$base/base.tar" "$mirror"
+  piuparts --quiet --basetgz="$base/base.tar" --distribution="$suite" --mirror="$mirror main" \
+    --arch="$chroot_arch" --tmpdir="$base" "$out"/threebody_*_"$chroot_arch".deb >"$out/piuparts.log" 2>&1 ||
+    { tail -n 60 "$out/piuparts.log"; echo "piuparts failed"; exit 1; }
+  tail -n 1 "$out/piuparts.log"
+fi
+echo "debian-build.sh: $name built and checked in $((SECONDS - start)) s; packages in ${out#"$PWD"/}"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the engine's libFuzzer target (cmake --workflow --preset fuzz:
 # clang, AddressSanitizer and UndefinedBehaviorSanitizer) and fuzzes for
-# SECONDS (default 60), starting from the committed seeds.
+# SECONDS (default 60), starting from the committed seeds. It fails when the
+# fuzzer finds a fault or stops before its time.
 # A longer run: scripts/fuzz.sh 3600
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -9,6 +10,7 @@ seconds=${1:-60}
 . scripts/tools.sh
 
 dpkg-checkbuilddeps 2>/dev/null || apt_install build-dep ./
+ensure_installed "${fuzz_tools[@]}"
 cmake --workflow --preset fuzz >/dev/null
 
 # New inputs go to a scratch corpus; the committed seeds stay as they are.
@@ -19,3 +21,5 @@ build/fuzz/engine_fuzzer -max_total_time="$seconds" -timeout=10 -print_final_sta
   -artifact_prefix="$PWD/build/fuzz/" "$work/corpus" fuzz/seeds >"$work/log" 2>&1 ||
   { tail -n 60 "$work/log"; echo "engine_fuzzer failed"; exit 1; }
 grep -E '^(INFO: seed corpus|Done|stat::)' "$work/log"
+ran=$(sed -n 's/^Done [0-9]* runs in \([0-9]*\) second.*/\1/p' "$work/log")
+[ "${ran:-0}" -ge "$seconds" ] || { echo "engine_fuzzer stopped after ${ran:-no} seconds, not $seconds"; exit 1; }

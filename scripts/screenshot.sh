@@ -6,8 +6,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/tools.sh
 
-dpkg-checkbuilddeps 2>/dev/null || apt_install build-dep ./
-cmake --preset release >/dev/null
+dpkg-checkbuilddeps -P nocheck 2>/dev/null || apt_install build-dep --build-profiles=nocheck ./
+ensure_installed "${screenshot_tools[@]}"
+cmake --preset release -DBUILD_TESTING=OFF -DTHREEBODY_BUILD_BENCH=OFF >/dev/null
 cmake --build --preset release --target threebody
 
 # The form has the keyboard focus on the scheme box at start-up: Down picks

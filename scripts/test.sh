@@ -5,45 +5,72 @@
 #   sanitize  the same under AddressSanitizer and UndefinedBehaviorSanitizer
 #   fuzz      the engine's libFuzzer target for a minute
 #   package   the Debian package built and checked in a clean chroot of this
-#             release (scripts/debian-build.sh)
+#             release, and natively for i386 (scripts/debian-build.sh)
 #   cross     the engine's suites for the other architectures under qemu-user,
 #             and the arm64 package cross-built, with its window
+# scripts/test.sh --plan [STAGE...] names the stages it would run, and runs none.
 # At the end it checks that dpkg's architectures and apt's sources are unchanged.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/tools.sh
 
+all_stages=(release sanitize fuzz package cross)
+plan=false
+[ "${1:-}" != --plan ] || { plan=true; shift; }
+stages=("$@")
+[ $# -gt 0 ] || stages=("${all_stages[@]}")
+for stage in "${stages[@]}"; do
+  [[ " ${all_stages[*]} " == *" $stage "* ]] ||
+    { echo "test.sh: unknown stage '$stage' (${all_stages[*]})" >&2; exit 2; }
+done
+if $plan; then echo "${stages[*]}"; exit 0; fi
+
+# The tests each suite runs, counted: a test that drops out of a suite fails
+# its stage instead of vanishing. Where every test tool is installed, as
+# here, configuring stops at a test that lacks one.
+declare -A expected_tests=([release]=20 [sanitize]=19 [cross]=5)
+export THREEBODY_REQUIRE_ALL_TESTS=1
+
 machine_configuration() {
   dpkg --print-foreign-architectures
-  { cat /etc/apt/sources.list /etc/apt/sources.list.d/* 2>/dev/null || true; } | sha256sum
+  find /etc/apt/sources.list /etc/apt/sources.list.d -type f -exec sha256sum {} + 2>/dev/null | sort || true
 }
 configuration=$(machine_configuration)
 
-stages=("$@")
-[ $# -gt 0 ] || stages=(release sanitize fuzz package cross)
-for stage in "${stages[@]}"; do
-  [[ $stage =~ ^(release|sanitize|fuzz|package|cross)$ ]] ||
-    { echo "test.sh: unknown stage '$stage' (release, sanitize, fuzz, package or cross)" >&2; exit 2; }
-done
-
 dpkg-checkbuilddeps 2>/dev/null || apt_install build-dep ./
-# Named once build-dep has brought dpkg-architecture.
-mapfile -t architectures < <(cross_architectures)
 tools=("${host_tools[@]}")
-for arch in "${architectures[@]}"; do tools+=("$(cross_compiler "$arch")"); done
-installed=$(dpkg-query -W -f='${db:Status-Abbrev}\n' "${tools[@]}" 2>/dev/null | grep -c '^ii' || true)
-[ "$installed" -eq "${#tools[@]}" ] || apt_install install "${tools[@]}"
+[[ " ${stages[*]} " != *" fuzz "* ]] || tools+=("${fuzz_tools[@]}")
+if [[ " ${stages[*]} " == *" cross "* ]]; then
+  mapfile -t architectures < <(cross_architectures)
+  [ "${#architectures[@]}" -gt 0 ] || { echo "test.sh: CMakePresets.json names no cross-ARCH preset" >&2; exit 1; }
+  # Named once build-dep has brought dpkg-architecture.
+  for arch in "${architectures[@]}"; do tools+=("$(cross_compiler "$arch")"); done
+fi
+ensure_installed "${tools[@]}"
 
 export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)} CTEST_PARALLEL_LEVEL=${CTEST_PARALLEL_LEVEL:-$(nproc)}
-workflow() { cmake --workflow --preset "$1" --fresh | { grep -vE '^(-- |  [A-Z_]+=|Preset CMake|$)' || true; }; }
-release() { workflow release; }
-sanitize() { workflow sanitize; }
+# A workflow, and the count of the tests it ran against what its kind expects.
+workflow() {
+  local log ran
+  log=$(mktemp)
+  cmake --workflow --preset "$1" --fresh >"$log" 2>&1 || { grep -vE '^(-- |  [A-Z_]+=|$)' "$log"; rm -f "$log"; return 1; }
+  grep -E 'tests passed|Tests left out|Total Test time' "$log" || true
+  ran=$(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' "$log")
+  rm -f "$log"
+  [ "${ran:-0}" -eq "${expected_tests[$2]}" ] ||
+    { echo "test.sh: $1 ran ${ran:-no} tests, not ${expected_tests[$2]}"; return 1; }
+}
+release() { workflow release release; }
+sanitize() { workflow sanitize sanitize; }
 fuzz() { scripts/fuzz.sh 60; }
-package() { scripts/debian-build.sh; }
+package() {
+  scripts/debian-build.sh
+  scripts/debian-build.sh --native i386
+}
 cross() {
   for arch in "${architectures[@]}"; do
     start=$SECONDS
-    workflow "cross-$arch"
+    workflow "cross-$arch" cross
     echo "$arch took $((SECONDS - start)) s"
   done
   scripts/debian-build.sh -a arm64
