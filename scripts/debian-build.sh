@@ -49,8 +49,8 @@ if [ -z "$cross" ]; then
   base=$(mktemp -d)
   trap 'rm -rf "$base"' EXIT
   mmdebstrap --quiet --variant=minbase --architectures="$chroot_arch" --aptopt='Acquire::Check-Valid-Until "false"' \
-    "$suite" "$base/base.tar" "$mirror"
-  piuparts --quiet --basetgz="$base/base.tar" --distribution="$suite" --mirror="$mirror main" \
+    "$suite" "$base/base.tar.gz" "$mirror"
+  piuparts --basetgz="$base/base.tar.gz" --distribution="$suite" --mirror="$mirror main" \
     --arch="$chroot_arch" --tmpdir="$base" "$out"/threebody_*_"$chroot_arch".deb >"$out/piuparts.log" 2>&1 ||
     { tail -n 60 "$out/piuparts.log"; echo "piuparts failed"; exit 1; }
   tail -n 1 "$out/piuparts.log"

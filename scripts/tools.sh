@@ -5,7 +5,7 @@ host_tools=(mmdebstrap piuparts)                       # throwaway chroots, inst
 fuzz_tools=(clang libclang-rt-dev)                     # scripts/fuzz.sh
 screenshot_tools=(xvfb xauth xdotool imagemagick)      # scripts/screenshot.sh
 # In the throwaway chroot: Debian's checks of a built package.
-checking_tools=(lintian autopkgtest devscripts blhc reprotest)
+checking_tools=(lintian autopkgtest devscripts blhc reprotest faketime)
 # The engine's suites for other architectures: one cross-ARCH preset each in
 # CMakePresets.json, the one list of them, and Debian's cross compiler.
 cross_architectures() { cmake --list-presets=workflow | sed -n 's/^ *"cross-\([a-z0-9]*\)".*/\1/p'; }
