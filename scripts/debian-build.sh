@@ -3,22 +3,18 @@
 # debian/control's Build-Depends alone, and checks it there with Debian's own
 # tools (scripts/debian-build-inside.sh): the suites, lintian --pedantic,
 # blhc, hardening-check, reprotest, the autopkgtests, and piuparts here.
-#   scripts/debian-build.sh [SUITE]                this machine's release, or another
-#   scripts/debian-build.sh --native ARCH [SUITE]  in a chroot of that architecture,
-#                                                  which this processor runs (i386 on amd64)
-#   scripts/debian-build.sh -a ARCH [SUITE]        cross-built (dpkg-buildpackage -a),
-#                                                  lintian, its window under qemu-user
+#   scripts/debian-build.sh [SUITE]           this machine's release, or another
+#   scripts/debian-build.sh -a ARCH [SUITE]   cross-built (dpkg-buildpackage -a),
+#                                             lintian, its window under qemu-user
 # Packages and logs land in build/debian-SUITE[-ARCH]. Needs root: mmdebstrap
 # makes and mounts the chroot; this machine's dpkg and apt stay as they are.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/tools.sh
 
-cross="" chroot_arch=$(dpkg --print-architecture)
-case "${1:-}" in
--a) cross=${2:?usage: debian-build.sh [-a ARCH | --native ARCH] [SUITE]}; shift 2 ;;
---native) chroot_arch=${2:?usage: debian-build.sh [-a ARCH | --native ARCH] [SUITE]}; shift 2 ;;
-esac
+cross=""
+[ "${1:-}" != -a ] || { cross=${2:?usage: debian-build.sh [-a ARCH] [SUITE]}; shift 2; }
+arch=$(dpkg --print-architecture)
 suite=${1:-$(. /etc/os-release && echo "$VERSION_CODENAME")}
 [ "$(id -u)" -eq 0 ] || { echo "debian-build.sh: needs root (mmdebstrap's chroot)" >&2; exit 2; }
 ensure_installed "${host_tools[@]}"
@@ -28,15 +24,13 @@ mirror=$(cat /etc/apt/sources.list.d/*.sources /etc/apt/sources.list 2>/dev/null
   grep -v security | head -n 1 || true)
 mirror=${mirror:-http://deb.debian.org/debian}
 
-name=$suite
-[ "$chroot_arch" = "$(dpkg --print-architecture)" ] || name+=-$chroot_arch
-[ -z "$cross" ] || name+=-$cross
+name=$suite${cross:+-$cross}
 out=$PWD/build/debian-$name
 rm -rf "$out" && mkdir -p "$out"
 start=$SECONDS
 # The tracked and new files as they are now. testing's Release file may be
 # past its expiry date on a mirror's copy.
-mmdebstrap --quiet --variant=buildd --architectures="$chroot_arch${cross:+,$cross}" \
+mmdebstrap --quiet --variant=buildd --architectures="$arch${cross:+,$cross}" \
   --aptopt='Acquire::Check-Valid-Until "false"' \
   --customize-hook='mkdir "$1/src"' \
   --customize-hook='git ls-files -z --cached --others --exclude-standard | tar --null -T - -cf - | tar -xf - -C "$1/src"' \
@@ -48,10 +42,10 @@ if [ -z "$cross" ]; then
   echo "== piuparts: installed, removed and purged in a clean $suite chroot"
   base=$(mktemp -d)
   trap 'rm -rf "$base"' EXIT
-  mmdebstrap --quiet --variant=minbase --architectures="$chroot_arch" --aptopt='Acquire::Check-Valid-Until "false"' \
+  mmdebstrap --quiet --variant=minbase --aptopt='Acquire::Check-Valid-Until "false"' \
     "$suite" "$base/base.tar.gz" "$mirror"
   piuparts --basetgz="$base/base.tar.gz" --distribution="$suite" --mirror="$mirror main" \
-    --arch="$chroot_arch" --tmpdir="$base" "$out"/threebody_*_"$chroot_arch".deb >"$out/piuparts.log" 2>&1 ||
+    --tmpdir="$base" "$out"/threebody_*_"$arch".deb >"$out/piuparts.log" 2>&1 ||
     { tail -n 60 "$out/piuparts.log"; echo "piuparts failed"; exit 1; }
   tail -n 1 "$out/piuparts.log"
 fi

@@ -5,7 +5,7 @@
 #   sanitize  the same under AddressSanitizer and UndefinedBehaviorSanitizer
 #   fuzz      the engine's libFuzzer target for a minute
 #   package   the Debian package built and checked in a clean chroot of this
-#             release, and natively for i386 (scripts/debian-build.sh)
+#             release (scripts/debian-build.sh)
 #   cross     the engine's suites for the other architectures under qemu-user,
 #             and the arm64 package cross-built, with its window
 # scripts/test.sh --plan [STAGE...] names the stages it would run, and runs none.
@@ -63,10 +63,7 @@ workflow() {
 release() { workflow release release; }
 sanitize() { workflow sanitize sanitize; }
 fuzz() { scripts/fuzz.sh 60; }
-package() {
-  scripts/debian-build.sh
-  scripts/debian-build.sh --native i386
-}
+package() { scripts/debian-build.sh; }
 cross() {
   for arch in "${architectures[@]}"; do
     start=$SECONDS
