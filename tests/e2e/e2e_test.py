@@ -37,8 +37,9 @@ class OnX11:
         x11 = X11(display)
         self.addCleanup(x11.close)
         program = self.session.start_program(wrapper=wrapper)
-        window = x11.find_window(TITLE, seconds)
-        self.assertTrue(window, f'no window titled "{TITLE}"')
+        window = x11.find_window(TITLE, seconds, program)
+        self.assertTrue(window, f'no window titled "{TITLE}" (exit status '
+                        f'{program.poll()}); the program printed:\n{self.session.program_output()}')
         # Its first paint shows the star.
         picture = wait_until(lambda: (p := x11.picture(window)).pixels_of(STAR) and p, seconds, step=0.2)
         self.assertTrue(picture, "no star on screen")

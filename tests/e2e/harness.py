@@ -114,9 +114,21 @@ class Session(contextlib.ExitStack):
 
     def start_program(self, args=(), env=None, wrapper=(), **popen):
         """The program, under the installation's wrapper (qemu-user) and
-        `wrapper` (valgrind) if any, in this session's environment."""
+        `wrapper` (valgrind) if any, in this session's environment. What it
+        prints goes to program_output() unless `popen` says otherwise."""
         argv = list(wrapper) + self.installation.wrapper + [self.installation.program] + list(args)
+        if "stderr" not in popen:
+            log = open(os.path.join(self.folder, "program.log"), "w")
+            self.callback(log.close)
+            popen.update(stdout=log, stderr=subprocess.STDOUT)
         return self.start(argv, env=dict(self.env, **(env or {})), **popen)
+
+    def program_output(self):
+        path = os.path.join(self.folder, "program.log")
+        if not os.path.exists(path):
+            return ""
+        with open(path, errors="replace") as log:
+            return log.read()[-3000:]
 
     def xvfb(self):
         """A new X server; its display name goes into the environment."""
@@ -244,8 +256,9 @@ class X11:
     def atom(self, name):
         return self.display.intern_atom(name)
 
-    def find_window(self, title, seconds):
-        """The mapped window with this title, once there is one."""
+    def find_window(self, title, seconds, program=None):
+        """The mapped window with this title, once there is one; None at
+        once if the program has ended."""
         from Xlib import X
 
         def search(window):
@@ -260,7 +273,10 @@ class X11:
                 if found:
                     return found
             return None
-        return wait_until(lambda: search(self.display.screen().root), seconds, step=0.2)
+        ended = object()
+        found = wait_until(lambda: search(self.display.screen().root) or
+                           (program is not None and program.poll() is not None and ended), seconds, step=0.2)
+        return found if found and found is not ended else None
 
     def window_class(self, window):
         names = window.get_wm_class()
