@@ -22,4 +22,6 @@ set(CMAKE_SYSTEM_PROCESSOR ${processor})
 set(CMAKE_C_COMPILER ${triplet}-gcc)
 set(CMAKE_CXX_COMPILER ${triplet}-g++)
 set(CMAKE_LIBRARY_ARCHITECTURE ${triplet})
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/qemu-user ${arch})
+# The target's C library and libstdc++ are the cross compiler's.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_COMMAND} -E env QEMU_LD_PREFIX=/usr/${triplet}
+                                  ${CMAKE_CURRENT_LIST_DIR}/../scripts/qemu-user ${arch})

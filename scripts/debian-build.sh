@@ -34,9 +34,11 @@ mmdebstrap --quiet --variant=buildd --architectures="$arch${cross:+,$cross}" \
   --aptopt='Acquire::Check-Valid-Until "false"' \
   --customize-hook='mkdir "$1/src"' \
   --customize-hook='git ls-files -z --cached --others --exclude-standard | tar --null -T - -cf - | tar -xf - -C "$1/src"' \
-  --customize-hook="chroot \"\$1\" /src/scripts/debian-build-inside.sh $cross" \
-  --customize-hook="cp -r \"\$1/out/.\" \"$out/\"" \
+  --customize-hook="chroot \"\$1\" /src/scripts/debian-build-inside.sh $cross; echo \$? >\"$out/status\"" \
+  --customize-hook="cp -r \"\$1/out/.\" \"$out/\" 2>/dev/null || true" \
   "$suite" /dev/null "$mirror"
+# What was built and logged is kept, failed or not.
+[ "$(cat "$out/status")" = 0 ] || { echo "debian-build.sh: $name failed; its logs are in ${out#"$PWD"/}"; exit 1; }
 
 if [ -z "$cross" ]; then
   echo "== piuparts: installed, removed and purged in a clean $suite chroot"

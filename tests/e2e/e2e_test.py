@@ -37,6 +37,7 @@ class OnX11:
         x11 = X11(display)
         self.addCleanup(x11.close)
         program = self.session.start_program(wrapper=wrapper)
+        seconds *= INSTALLATION.patience
         window = x11.find_window(TITLE, seconds, program)
         self.assertTrue(window, f'no window titled "{TITLE}" (exit status '
                         f'{program.poll()}); the program printed:\n{self.session.program_output()}')
@@ -48,7 +49,7 @@ class OnX11:
     def close(self, x11, program, window, seconds=20):
         x11.request_close(window)
         try:
-            self.assertEqual(program.wait(seconds), 0)
+            self.assertEqual(program.wait(seconds * INSTALLATION.patience), 0)
         except subprocess.TimeoutExpired:
             self.fail("the program did not end after the close request")
 
@@ -84,7 +85,7 @@ class Window(OnX11, unittest.TestCase):
         for display in (None, ":4999"):
             env = {"DISPLAY": display} if display else {}
             program = self.session.start_program(env=env, stderr=subprocess.PIPE)
-            output = harness.read_until(program.stderr, lambda text: False, 60)
+            output = harness.read_until(program.stderr, lambda text: False, 60 * INSTALLATION.patience)
             self.assertEqual(program.wait(10), 1, output)
             # One line, ours, instead of the toolkit's messages and abort.
             self.assertEqual(output.count("\n"), 1, output)
@@ -100,7 +101,8 @@ class Window(OnX11, unittest.TestCase):
             env={"QT_QPA_PLATFORM": "offscreen", "QT_MESSAGE_PATTERN": "%{type} %{category}: %{message}",
                  "QT_LOGGING_RULES": "qt.widgets.painting=true"})
         later = "qt.widgets.painting: "
-        output = harness.read_until(program.stderr, lambda text: later in text.partition("nosuchstyle")[2], 60)
+        output = harness.read_until(program.stderr, lambda text: later in text.partition("nosuchstyle")[2],
+                                    60 * INSTALLATION.patience)
         self.assertRegex(output, r"(?m)^warning .*invalid style override 'nosuchstyle'")
         self.assertIn(later, output.partition("nosuchstyle")[2], "messages after start-up are swallowed")
 
