@@ -43,7 +43,8 @@ mmdebstrap --quiet --variant=buildd --architectures="$arch${cross:+,$cross}" \
 if [ -z "$cross" ]; then
   echo "== piuparts: installed, removed and purged in a clean $suite chroot"
   base=$(mktemp -d)
-  trap 'rm -rf "$base"' EXIT
+  # --one-file-system: should piuparts leave a mount behind, nothing beneath it goes.
+  trap 'rm -rf --one-file-system "$base"' EXIT
   mmdebstrap --quiet --variant=minbase --aptopt='Acquire::Check-Valid-Until "false"' \
     "$suite" "$base/base.tar.gz" "$mirror"
   piuparts --basetgz="$base/base.tar.gz" --distribution="$suite" --mirror="$mirror main" \
