@@ -39,6 +39,7 @@ configuration=$(machine_configuration)
 
 dpkg-checkbuilddeps 2>/dev/null || apt_install build-dep ./
 tools=("${host_tools[@]}")
+[[ " ${stages[*]} " != *" release "* ]] || tools+=("${bench_tools[@]}")
 [[ " ${stages[*]} " != *" fuzz "* ]] || tools+=("${fuzz_tools[@]}")
 if [[ " ${stages[*]} " == *" cross "* ]]; then
   mapfile -t architectures < <(cross_architectures)

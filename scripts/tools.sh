@@ -2,6 +2,7 @@
 # named once. Build-Depends holds what building the package and its suites
 # need; these serve only the developer's own stages and commands.
 host_tools=(mmdebstrap piuparts)                       # throwaway chroots, install and removal
+bench_tools=(libbenchmark-dev)                         # the release preset's benchmark
 fuzz_tools=(clang libclang-rt-dev)                     # scripts/fuzz.sh
 screenshot_tools=(xvfb xauth xdotool imagemagick)      # scripts/screenshot.sh
 # In the throwaway chroot: Debian's checks of a built package.
