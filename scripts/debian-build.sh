@@ -52,6 +52,6 @@ if [ -z "$cross" ]; then
   piuparts --basetgz="$base/base.tar.gz" --distribution="$suite" --mirror="$mirror main" \
     --ignore=/var/cache/debconf/tmp.ci/ --tmpdir="$base" "$out"/threebody_*_"$arch".deb >"$out/piuparts.log" 2>&1 ||
     { tail -n 60 "$out/piuparts.log"; echo "piuparts failed"; exit 1; }
-  tail -n 1 "$out/piuparts.log"
+  grep -m 1 -F "PASS: All tests." "$out/piuparts.log" || true
 fi
 echo "debian-build.sh: $name built and checked in $((SECONDS - start)) s; packages in ${out#"$PWD"/}"
