@@ -80,6 +80,7 @@ class Session(contextlib.ExitStack):
         self.folder = tempfile.mkdtemp(prefix="threebody-e2e-")
         os.chmod(self.folder, 0o700)
         self.callback(shutil.rmtree, self.folder, True)
+        self.program_log = os.path.join(self.folder, "program.log")
         self.env = {k: v for k, v in os.environ.items()
                     if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "DBUS_SESSION_BUS_ADDRESS",
                                  "XDG_SESSION_TYPE", "QT_LOGGING_RULES", "QT_MESSAGE_PATTERN")}
@@ -120,16 +121,15 @@ class Session(contextlib.ExitStack):
         prints goes to program_output() unless `popen` says otherwise."""
         argv = list(wrapper) + self.installation.wrapper + [self.installation.program] + list(args)
         if "stderr" not in popen:
-            log = open(os.path.join(self.folder, "program.log"), "w")
+            log = open(self.program_log, "w")
             self.callback(log.close)
             popen.update(stdout=log, stderr=subprocess.STDOUT)
         return self.start(argv, env=dict(self.env, **(env or {})), **popen)
 
     def program_output(self):
-        path = os.path.join(self.folder, "program.log")
-        if not os.path.exists(path):
+        if not os.path.exists(self.program_log):
             return ""
-        with open(path, errors="replace") as log:
+        with open(self.program_log, errors="replace") as log:
             return log.read()[-3000:]
 
     def xvfb(self):
@@ -258,9 +258,9 @@ class X11:
     def atom(self, name):
         return self.display.intern_atom(name)
 
-    def find_window(self, title, seconds, program=None):
-        """The mapped window with this title, once there is one; None at
-        once if the program has ended."""
+    def find_window(self, title, seconds, program):
+        """The mapped window with this title, once there is one; None as
+        soon as the program has ended."""
         from Xlib import X
 
         def search(window):
@@ -275,10 +275,9 @@ class X11:
                 if found:
                     return found
             return None
-        ended = object()
-        found = wait_until(lambda: search(self.display.screen().root) or
-                           (program is not None and program.poll() is not None and ended), seconds, step=0.2)
-        return found if found and found is not ended else None
+        found = wait_until(lambda: search(self.display.screen().root) or program.poll() is not None,
+                           seconds, step=0.2)
+        return None if isinstance(found, bool) else found
 
     def window_class(self, window):
         names = window.get_wm_class()
