@@ -20,6 +20,8 @@ struct DATA_LIST {
 class CCalcEngine {
 public:
     CCalcEngine();
+    // Schemes are held and deleted through this class too.
+    virtual ~CCalcEngine() = default;
     // Runs one whole simulation from the current state; the base does nothing.
     virtual void Calculation();
 
