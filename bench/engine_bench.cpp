@@ -151,6 +151,11 @@ int main(int argc, char **argv)
                         pathName(p), ns, unitTime, floor, ns / floor);
         }
     }
+    // The engine's own choice, checked against this run's times side by side:
+    // a pick clearly slower than the fastest path fails. Paths within the
+    // margin are a tie that the short measurement may settle either way.
+    constexpr double kClearlySlower = 1.2;
+    int wrongPicks = 0;
     threebody::enginePaths().forget();
     for (int s = 0; s < 3; ++s) {
         const threebody::Path &picked = threebody::enginePaths().pathFor(Scheme(s));
@@ -161,7 +166,16 @@ int main(int argc, char **argv)
         const double ns = reporter.medians[passName(s, p)] * 1e6 / kPasses;
         std::printf("floor: %s %s picked: %.1f ns per pass, floor %.1f ns, ratio %.2f\n", kSchemeNames[s],
                     picked.name, ns, floor, ns / floor);
+        for (int q : paths)
+            if (q >= 0 && reporter.medians.count(passName(s, q))) {
+                const double other = reporter.medians[passName(s, q)] * 1e6 / kPasses;
+                if (ns > kClearlySlower * other) {
+                    std::printf("path choice: %s picked %s at %.1f ns per pass, but %s took %.1f\n",
+                                kSchemeNames[s], picked.name, ns, pathName(q), other);
+                    ++wrongPicks;
+                }
+            }
     }
     benchmark::Shutdown();
-    return 0;
+    return wrongPicks == 0 ? 0 : 1;
 }
