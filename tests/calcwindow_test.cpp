@@ -1,8 +1,10 @@
 // The main window as a user sees it: its title, the plot at its left with
-// room for the whole picture, the form beside it, and an empty status bar.
+// room for the whole picture, the form beside it, and an empty status bar;
+// and the toolkit's messages while it starts.
 #include "CalcParPanel.h"
 #include "CalcWindow.h"
 #include "DrawField.h"
+#include "StartUp.h"
 
 #include <QStatusBar>
 #include <QtTest>
@@ -30,6 +32,25 @@ private slots:
         QStatusBar *bar = window.findChild<QStatusBar *>();
         QVERIFY(bar && bar->isVisible());
         QVERIFY(bar->currentMessage().isEmpty());
+    }
+
+    // Only a fatal message means no display; a critical one is held like any
+    // other and passed on with its type, and later messages flow at once.
+    void startUpMessagesKeepTheirType()
+    {
+        using Seen = QList<QPair<QtMsgType, QString>>;
+        static Seen seen;
+        const QtMessageHandler previous = qInstallMessageHandler(
+            [](QtMsgType type, const QMessageLogContext &, const QString &text) { seen.append({type, text}); });
+        holdStartupMessages();
+        qCritical("held critical");
+        qWarning("held warning");
+        const Seen whileHeld = seen;
+        releaseStartupMessages();
+        qWarning("later");
+        qInstallMessageHandler(previous);
+        QCOMPARE(whileHeld, Seen());
+        QCOMPARE(seen, (Seen{{QtCriticalMsg, "held critical"}, {QtWarningMsg, "held warning"}, {QtWarningMsg, "later"}}));
     }
 };
 

@@ -52,6 +52,9 @@ private slots:
     // A screen reader's only account of the picture: how many dots it has.
     void descriptionCountsTheSamplesDrawn()
     {
+        const CDrawField fresh;
+        QVERIFY2(fresh.accessibleDescription().endsWith(QLatin1String("0 samples of each body are drawn.")),
+                 qPrintable(fresh.accessibleDescription()));
         for (auto [number, words] : {std::pair{1, "1 sample of each body is drawn."},
                                      {0, "0 samples of each body are drawn."},
                                      {30, "30 samples of each body are drawn."}}) {
