@@ -10,7 +10,9 @@ usage: e2e_test.py [--root DIR] [--wrapper COMMAND] [unittest arguments]
   --wrapper  runs the program under this command too (qemu-user)
 """
 import argparse
+import datetime
 import glob
+import gzip
 import math
 import os
 import re
@@ -251,7 +253,30 @@ class InstalledFiles(unittest.TestCase):
         self.assertTrue(os.path.exists(INSTALLATION.path("share", "applications", launchable)),
                         f"the metadata launches {launchable}, which is not installed")
         self.assertTrue(os.access(INSTALLATION.path("bin", component.findtext("provides/binary")), os.X_OK))
-        self.assertTrue(glob.glob(INSTALLATION.path("share", "man", "man1", "threebody.1*")), "no manual page")
+
+    def test_desktop_entry_opens_a_window_from_the_menu(self):
+        # What a menu reads beyond validity: a launcher shown, in its
+        # categories, that starts the program without a terminal and is
+        # matched to its window.
+        keys = {key: INSTALLATION.entry_value(key) for key in
+                ("Type", "Terminal", "NoDisplay", "Hidden", "Categories", "StartupWMClass", "Name")}
+        self.assertEqual(keys["Type"], "Application")
+        self.assertEqual(keys["Terminal"], "false")
+        self.assertIn(keys["NoDisplay"], (None, "false"))
+        self.assertIn(keys["Hidden"], (None, "false"))
+        self.assertTrue({"Education", "Science"} <= set(keys["Categories"].split(";")), keys["Categories"])
+        self.assertEqual(keys["StartupWMClass"], "threebody")
+        self.assertEqual(keys["Name"], TITLE)
+
+    def test_manual_page_names_the_newest_release(self):
+        newest = ElementTree.parse(INSTALLATION.metainfo).getroot().find("releases/release")
+        version, date = newest.get("version"), datetime.date.fromisoformat(newest.get("date"))
+        pages = glob.glob(INSTALLATION.path("share", "man", "man1", "threebody.1*"))
+        self.assertTrue(pages, "no manual page")
+        opener = gzip.open if pages[0].endswith(".gz") else open
+        with opener(pages[0], "rt") as page:
+            heading = page.readline()
+        self.assertEqual(shlex.split(heading)[3:5], [date.strftime("%B %Y"), "threebody " + version])
 
 
 if __name__ == "__main__":
