@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
 # debian-build.sh's work inside its throwaway chroot, as root, on the source
-# in /src; what it keeps goes to /out.   debian-build-inside.sh [CROSS-ARCH]
+# tree it is part of; what it keeps goes to /out (or $DEBIAN_BUILD_OUT).
+#   debian-build-inside.sh [CROSS-ARCH]
 set -euo pipefail
-cd /src
+cd "$(dirname "$0")/.."
 . scripts/tools.sh
 cross=${1:-}
 arch=${cross:-$(dpkg --print-architecture)}
-mkdir /out
+out=${DEBIAN_BUILD_OUT:-/out}
+mkdir "$out"
 . /etc/os-release
 echo "== on $PRETTY_NAME, $(dpkg --print-architecture)${cross:+, building for $cross}"
-build() { dpkg-buildpackage -us -uc -b "$@" >/out/build.log 2>&1 || { tail -n 60 /out/build.log; exit 1; }; }
+build() { dpkg-buildpackage -us -uc -b "$@" >"$out"/build.log 2>&1 || { tail -n 60 "$out"/build.log; exit 1; }; }
 if [ -n "$cross" ]; then
   # The build machine's tools, the target's libraries.
   apt_install install "crossbuild-essential-$cross"
@@ -18,18 +20,18 @@ if [ -n "$cross" ]; then
 else
   apt_install build-dep ./
   build
-  grep -E '^ *[0-9]+/[0-9]+ Test|tests passed' /out/build.log
+  grep -E '^ *[0-9]+/[0-9]+ Test|tests passed' "$out"/build.log || { echo "the build ran no tests"; exit 1; }
 fi
-cp ../threebody_* /out/
-deb=$(ls /out/threebody_*_"$arch".deb)
+cp ../threebody_* "$out"/
+deb=$(ls "$out"/threebody_*_"$arch".deb)
 dpkg-deb -f "$deb" Architecture Depends Recommends
 apt_install install "${checking_tools[@]}"
 
 echo "== lintian --pedantic"
 # As root lintian says it would rather not run as root; that is no finding.
-lintian --pedantic --fail-on error,warning,pedantic --tag-display-limit 0 ../threebody_*.changes >/out/lintian.txt 2>&1 ||
-  { cat /out/lintian.txt; echo "lintian found errors, warnings or pedantic tags"; exit 1; }
-grep -v 'running with root privileges' /out/lintian.txt || true
+lintian --pedantic --fail-on error,warning,pedantic --tag-display-limit 0 ../threebody_*.changes >"$out"/lintian.txt 2>&1 ||
+  { cat "$out"/lintian.txt; echo "lintian found errors, warnings or pedantic tags"; exit 1; }
+grep -v 'running with root privileges' "$out"/lintian.txt || true
 
 if [ -n "$cross" ]; then
   echo "== the $cross program's window under qemu-user"
@@ -40,7 +42,7 @@ if [ -n "$cross" ]; then
 fi
 
 echo "== blhc: the build log's compiler and linker flags"
-blhc /out/build.log
+blhc "$out"/build.log
 
 echo "== hardening-check"
 # Fortification is read from the compile lines by blhc above. hardening-check
@@ -53,26 +55,23 @@ options=(--nofortify)
 # There, that one protection is checked on our own objects instead.
 if [[ $arch == @(amd64|i386) ]] && ! readelf -n "$(g++ -print-file-name=crti.o)" | grep -q 'IBT, SHSTK'; then
   options+=(--nocfprotection)
+  [ -n "$(find obj-* -name '*.o' -print -quit 2>/dev/null)" ] || { echo "no objects to check for control-flow protection"; exit 1; }
   unmarked=$(find obj-* -name '*.o' -exec sh -c 'readelf -n "$1" | grep -q "IBT, SHSTK" || echo "$1"' _ {} \;)
-  [ -n "$(find obj-* -name '*.o' -print -quit)" ] || { echo "no objects to check for control-flow protection"; exit 1; }
   [ -z "$unmarked" ] || { echo "objects built without control-flow protection:"; echo "$unmarked"; exit 1; }
 fi
 # Branch protection is arm64's; newer hardening-check asks every architecture.
 if [ "$arch" != arm64 ] && [[ $(hardening-check --help 2>&1 || true) == *--nobranchprotection* ]]; then
   options+=(--nobranchprotection)
 fi
-dpkg-deb -x "$deb" /tmp/unpacked
-hardening-check "${options[@]}" /tmp/unpacked/usr/bin/threebody | tee /out/hardening.txt
+unpacked=$(mktemp -d)
+dpkg-deb -x "$deb" "$unpacked"
+hardening-check "${options[@]}" "$unpacked"/usr/bin/threebody | tee "$out"/hardening.txt
 
 echo "== reprotest: the same bytes from another path, time, locale, time zone, umask and more"
 # Without FUSE or user namespaces in the chroot, file order and host name stay.
-reprotest --vary=-fileordering,-domain_host,-user_group --store-dir=/out/reprotest \
+reprotest --vary=-fileordering,-domain_host,-user_group --store-dir="$out"/reprotest \
   --build-command='DEB_BUILD_OPTIONS=nocheck dpkg-buildpackage -us -uc -b -Pnocheck' . '../*.deb' \
-  >/out/reprotest.log 2>&1 || { tail -n 60 /out/reprotest.log; echo "reprotest: the builds differ"; exit 1; }
-tail -n 3 /out/reprotest.log
+  >"$out"/reprotest.log 2>&1 || { tail -n 60 "$out"/reprotest.log; echo "reprotest: the builds differ"; exit 1; }
+tail -n 3 "$out"/reprotest.log
 
-echo "== autopkgtest"
-autopkgtest --output-dir=/out/autopkgtest "$deb" /src -- null >/out/autopkgtest.log 2>&1 ||
-  { tail -n 80 /out/autopkgtest.log; exit 1; }
-cat /out/autopkgtest/summary
-echo "== $(basename "$deb"): built, tested, lintian-clean, hardened, reproducible, autopkgtests passed"
+echo "== $(basename "$deb"): built, tested, lintian-clean, hardened, reproducible"

@@ -2,7 +2,8 @@
 # Builds the Debian package in a throwaway chroot of a release from
 # debian/control's Build-Depends alone, and checks it there with Debian's own
 # tools (scripts/debian-build-inside.sh): the suites, lintian --pedantic,
-# blhc, hardening-check, reprotest, the autopkgtests, and piuparts here.
+# blhc, hardening-check and reprotest; then here, each autopkgtest in a clean
+# minbase testbed of the release, and piuparts.
 #   scripts/debian-build.sh [SUITE]           this machine's release, or another
 #   scripts/debian-build.sh -a ARCH [SUITE]   cross-built (dpkg-buildpackage -a),
 #                                             lintian, its window under qemu-user
@@ -41,12 +42,27 @@ mmdebstrap --quiet --variant=buildd --architectures="$arch${cross:+,$cross}" \
 [ "$(cat "$out/status")" = 0 ] || { echo "debian-build.sh: $name failed; its logs are in ${out#"$PWD"/}"; exit 1; }
 
 if [ -z "$cross" ]; then
-  echo "== piuparts: installed, removed and purged in a clean $suite chroot"
   base=$(mktemp -d)
-  # --one-file-system: should piuparts leave a mount behind, nothing beneath it goes.
-  trap 'rm -rf --one-file-system "$base"' EXIT
+  # --one-file-system: should a mount be left behind, nothing beneath it goes.
+  trap 'umount -R "$base"/testbed-* 2>/dev/null; rm -rf --one-file-system "$base"' EXIT
   mmdebstrap --quiet --variant=minbase --aptopt='Acquire::Check-Valid-Until "false"' \
     "$suite" "$base/base.tar.gz" "$mirror"
+
+  echo "== autopkgtest: each test in a fresh minbase $suite testbed: the package and the test's Depends"
+  mkdir "$base/src" && git ls-files -z --cached --others --exclude-standard | tar --null -T - -cf - | tar -xf - -C "$base/src"
+  for test in $(sed -n 's/^Tests: //p' debian/tests/control); do
+    testbed=$base/testbed-$test
+    mkdir "$testbed" && tar -xzf "$base/base.tar.gz" -C "$testbed"
+    for dir in proc sys dev dev/pts; do mount --bind "/$dir" "$testbed/$dir"; done
+    cp /etc/resolv.conf "$testbed/etc/"
+    autopkgtest --test-name="$test" --output-dir="$out/autopkgtest-$test" "$out"/threebody_*_"$arch".deb "$base/src" \
+      -- chroot "$testbed" >"$out/autopkgtest-$test.log" 2>&1 ||
+      { tail -n 80 "$out/autopkgtest-$test.log"; echo "autopkgtest $test failed"; exit 1; }
+    cat "$out/autopkgtest-$test/summary"
+    umount -R "$testbed"
+  done
+
+  echo "== piuparts: installed, removed and purged in a clean $suite chroot"
   # From Debian 13 on, apt preconfigures packages through debconf, which leaves
   # its empty tmp.ci folder behind; newer piuparts ignore it on their own.
   piuparts --basetgz="$base/base.tar.gz" --distribution="$suite" --mirror="$mirror main" \
