@@ -9,16 +9,26 @@ set(CMAKE_TRY_COMPILE_PLATFORM_VARIABLES THREEBODY_CROSS_ARCH)
 # The presets pass their own name, cross-ARCH.
 string(REGEX REPLACE "^cross-" "" arch "${THREEBODY_CROSS_ARCH}")
 
-# Debian's architectures: their GNU triplet and qemu-user's name for the processor.
-set(triplet_amd64 x86_64-linux-gnu)         ; set(qemu_amd64 x86_64)
-set(triplet_arm64 aarch64-linux-gnu)        ; set(qemu_arm64 aarch64)
-set(triplet_armel arm-linux-gnueabi)        ; set(qemu_armel arm)
-set(triplet_armhf arm-linux-gnueabihf)      ; set(qemu_armhf arm)
-set(triplet_i386 i686-linux-gnu)            ; set(qemu_i386 i386)
-set(triplet_ppc64el powerpc64le-linux-gnu)  ; set(qemu_ppc64el ppc64le)
-set(triplet_riscv64 riscv64-linux-gnu)      ; set(qemu_riscv64 riscv64)
-set(triplet_s390x s390x-linux-gnu)          ; set(qemu_s390x s390x)
-set(triplet ${triplet_${arch}})
+# Debian's release architectures: the GNU triplet, and qemu-user's name
+# for the processor.
+set(architectures
+  "amd64 x86_64-linux-gnu x86_64"
+  "arm64 aarch64-linux-gnu aarch64"
+  "armel arm-linux-gnueabi arm"
+  "armhf arm-linux-gnueabihf arm"
+  "i386 i686-linux-gnu i386"
+  "ppc64el powerpc64le-linux-gnu ppc64le"
+  "riscv64 riscv64-linux-gnu riscv64"
+  "s390x s390x-linux-gnu s390x")
+set(triplet "")
+foreach(row IN LISTS architectures)
+  separate_arguments(row)
+  list(GET row 0 name)
+  if(name STREQUAL arch)
+    list(GET row 1 triplet)
+    list(GET row 2 qemu)
+  endif()
+endforeach()
 if(NOT triplet)
   message(FATAL_ERROR "THREEBODY_CROSS_ARCH must name one of Debian's release architectures, not '${arch}'")
 endif()
@@ -29,4 +39,4 @@ set(CMAKE_SYSTEM_PROCESSOR ${processor})
 set(CMAKE_C_COMPILER ${triplet}-gcc)
 set(CMAKE_CXX_COMPILER ${triplet}-g++)
 set(CMAKE_LIBRARY_ARCHITECTURE ${triplet})
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_COMMAND} -E env QEMU_LD_PREFIX=/usr/${triplet} qemu-${qemu_${arch}})
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_COMMAND} -E env QEMU_LD_PREFIX=/usr/${triplet} qemu-${qemu})
