@@ -225,7 +225,9 @@ class PackageBuild(Scripts):
         out = os.path.join(self.tree, "build", "debian-bookworm")
         self.given("mmdebstrap.sh", f'[ -d "{out}" ] && echo 0 >"{out}/status" && touch "{out}/threebody_1-1_amd64.deb"\n'
                                     'eval "target=\\${$(($# - 1))}"; case $target in *.tar.gz) mkdir -p "$STATE/base/etc"; tar -czf "$target" -C "$STATE/base" .;; esac')
-        self.given("autopkgtest.sh", 'for a; do case $a in --output-dir=*) mkdir -p "${a#*=}"; touch "${a#*=}/summary";; esac; done')
+        # Each test passes, and writes so in its summary.
+        self.given("autopkgtest.sh", 'for a; do case $a in --test-name=*) t=${a#*=};; --output-dir=*) o=${a#*=};; esac; done\n'
+                                     'mkdir -p "$o"; echo "$t $(cat "$STATE/verdict" 2>/dev/null || echo PASS)" >"$o/summary"')
 
     def test_each_autopkgtest_runs_alone_and_a_failure_fails(self):
         result = self.run_script("debian-build.sh", "bookworm")
@@ -233,15 +235,24 @@ class PackageBuild(Scripts):
         runs = self.calls("autopkgtest")
         with open(os.path.join(SOURCE, "debian", "tests", "control")) as f:
             tests = [line.split()[1] for line in f if line.startswith("Tests:")]
-        self.assertEqual([run.split()[0] for run in runs], ["--test-name=" + t for t in tests])
+        self.assertEqual([a for run in runs for a in run.split() if a.startswith("--test-name=")],
+                         ["--test-name=" + t for t in tests])
         testbeds = {run.split()[-1] for run in runs}
         self.assertEqual(len(testbeds), len(tests), "the tests share a testbed")
         self.assertTrue(all(" -- chroot " in run for run in runs), runs)
         self.assertEqual(len(self.calls("piuparts")), 1)
-        for tool, message in [("autopkgtest", "autopkgtest window failed"), ("piuparts", "piuparts failed")]:
-            with self.subTest(tool):
-                self.given(tool + ".exit", "1")
-                self.assertFailsWith(self.run_script("debian-build.sh", "bookworm"), message)
+        # A superficial test alone makes autopkgtest exit 8; a skipped one too.
+        for tool, status, verdict, message in [("autopkgtest", "4", "FAIL", "autopkgtest window failed"),
+                                               ("autopkgtest", "8", "SKIP", "autopkgtest window failed"),
+                                               ("autopkgtest", "8", "PASS", ""), ("piuparts", "1", "", "piuparts failed")]:
+            with self.subTest(tool + " " + status + " " + verdict):
+                self.given(tool + ".exit", status)
+                self.given("verdict", verdict or "PASS")
+                result = self.run_script("debian-build.sh", "bookworm")
+                if message:
+                    self.assertFailsWith(result, message)
+                else:
+                    self.assertEqual(result.returncode, 0, result.stdout)
                 os.remove(os.path.join(self.state, tool + ".exit"))
 
 
