@@ -4,7 +4,7 @@
 # need; these serve only the developer's own stages and commands.
 host_tools=(mmdebstrap piuparts autopkgtest shellcheck) # throwaway chroots and testbeds; the scripts' own check
 bench_tools=(libbenchmark-dev)                         # the release preset's benchmark
-clang_tools=(clang libclang-rt-dev)                    # the sanitize preset, scripts/fuzz.sh
+clang_tools=(clang libclang-rt-dev llvm)   # the sanitize preset (llvm: the symbolizer its reports need), fuzz.sh
 screenshot_tools=(xvfb xauth xdotool imagemagick)      # scripts/screenshot.sh
 # In the throwaway chroot: Debian's checks of a built package.
 checking_tools=(lintian devscripts blhc reprotest faketime)
