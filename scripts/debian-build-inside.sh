@@ -7,10 +7,8 @@ cd "$(dirname "$0")/.."
 . scripts/tools.sh
 cross=${1:-}
 arch=${cross:-$(dpkg --print-architecture)}
-out=${DEBIAN_BUILD_OUT:-/out}
-mkdir "$out"
-. /etc/os-release
-echo "== on $PRETTY_NAME, $(dpkg --print-architecture)${cross:+, building for $cross}"
+out=${DEBIAN_BUILD_OUT:-/out} && mkdir "$out"
+echo "== on $(. /etc/os-release && echo "$PRETTY_NAME"), $(dpkg --print-architecture)${cross:+, building for $cross}"
 build() { dpkg-buildpackage -us -uc -b "$@" >"$out"/build.log 2>&1 || { tail -n 60 "$out"/build.log; exit 1; }; }
 if [ -n "$cross" ]; then
   # The build machine's tools, the target's libraries.
@@ -26,7 +24,6 @@ cp ../threebody_* "$out"/
 deb=$(ls "$out"/threebody_*_"$arch".deb)
 dpkg-deb -f "$deb" Architecture Depends Recommends
 apt_install install "${checking_tools[@]}"
-
 echo "== lintian --pedantic"
 # As root lintian says it would rather not run as root; that is no finding.
 lintian --pedantic --fail-on error,warning,pedantic --tag-display-limit 0 ../threebody_*.changes >"$out"/lintian.txt 2>&1 ||
@@ -43,16 +40,12 @@ fi
 
 echo "== blhc: the build log's compiler and linker flags"
 blhc "$out"/build.log
-
 echo "== hardening-check"
-# Fortification is read from the compile lines by blhc above. hardening-check
-# can only count calls, and ours that it could protect have sizes known only
-# at run time (a vector's growth): it would report "no" on a fortified build.
+# Fortification: blhc reads it from the compile lines; hardening-check counts
+# calls, and ours have sizes known only at run time, so it would say "no".
 options=(--nofortify)
-# On x86 the linker marks a program as control-flow protected only when every
-# object in it is. Ours all are; Debian 12's C start-up files (crti.o and the
-# like) are not, so no program linked there is marked (/usr/bin/ls neither).
-# There, that one protection is checked on our own objects instead.
+# On x86 a program is marked control-flow protected only when all its objects
+# are; Debian 12's C start-up files are not, so there our objects are checked.
 if [[ $arch == @(amd64|i386) ]] && ! readelf -n "$(g++ -print-file-name=crti.o)" | grep -q 'IBT, SHSTK'; then
   options+=(--nocfprotection)
   [ -n "$(find obj-* -name '*.o' -print -quit 2>/dev/null)" ] || { echo "no objects to check for control-flow protection"; exit 1; }
@@ -63,8 +56,7 @@ fi
 if [ "$arch" != arm64 ] && [[ $(hardening-check --help 2>&1 || true) == *--nobranchprotection* ]]; then
   options+=(--nobranchprotection)
 fi
-unpacked=$(mktemp -d)
-dpkg-deb -x "$deb" "$unpacked"
+unpacked=$(mktemp -d) && dpkg-deb -x "$deb" "$unpacked"
 hardening-check "${options[@]}" "$unpacked"/usr/bin/threebody | tee "$out"/hardening.txt
 
 echo "== reprotest: the same bytes from another path, time, locale, time zone, umask and more"

@@ -1,9 +1,7 @@
 #!/usr/bin/env bash
-# Builds the engine's libFuzzer target (cmake --workflow --preset fuzz:
-# clang, AddressSanitizer and UndefinedBehaviorSanitizer) and fuzzes for
-# SECONDS (default 60), starting from the committed seeds. It fails when the
-# fuzzer finds a fault or stops before its time.
-# A longer run: scripts/fuzz.sh 3600
+# Builds the engine's libFuzzer target (--preset fuzz: clang, ASan, UBSan) and
+# fuzzes for SECONDS (default 60; longer: scripts/fuzz.sh 3600) from the
+# committed seeds. It fails when the fuzzer finds a fault or stops early.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}

@@ -1,18 +1,15 @@
 #!/usr/bin/env bash
 # Installs debian/control's Build-Depends and the tools in scripts/tools.sh,
-# then runs the stages named (all by default), failing on any failure:
-#   release   the optimised build and all suites  (cmake --workflow --preset release)
-#   sanitize  the same built with Clang, under AddressSanitizer and
-#             UndefinedBehaviorSanitizer
+# then runs the stages named (all by default), stopping at the first failure:
+#   release   the optimised build and all suites (cmake --workflow --preset release)
+#   sanitize  the same built with Clang, under ASan and UBSan
 #   fuzz      the engine's libFuzzer target for a minute
-#   package   the Debian package built and checked in a clean chroot of this
-#             release (scripts/debian-build.sh)
+#   package   the Debian package built and checked (scripts/debian-build.sh)
 #   cross     the engine's suites for the other architectures under qemu-user,
 #             and the arm64 package cross-built, with its window
-# scripts/test.sh --plan [STAGE...] names the stages it would run, and runs none.
-# Each suite must pass exactly the tests that tests/expected-tests.txt names
-# for its stage and architecture. At the end it checks that dpkg's
-# architectures and apt's sources are unchanged.
+# --plan [STAGE...] names the stages it would run, and runs none. Each suite
+# must pass exactly the tests that tests/expected-tests.txt names for it; at
+# the end, dpkg's architectures and apt's sources must be as they were.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/tools.sh
@@ -28,9 +25,7 @@ for stage in "${stages[@]}"; do
 done
 if $plan; then echo "${stages[*]}"; exit 0; fi
 
-# Where every test tool is installed, as here, configuring stops at a test
-# that lacks one.
-export THREEBODY_REQUIRE_ALL_TESTS=1
+export THREEBODY_REQUIRE_ALL_TESTS=1  # every test tool is installed here
 machine_configuration() {
   dpkg --print-foreign-architectures
   find /etc/apt/sources.list /etc/apt/sources.list.d -type f -exec sha256sum {} + 2>/dev/null | sort || true
@@ -47,10 +42,8 @@ if [[ " ${stages[*]} " == *" cross "* ]]; then
   for arch in "${architectures[@]}"; do tools+=("$(cross_compiler "$arch")"); done
 fi
 ensure_installed "${tools[@]}"
-
 export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)} CTEST_PARALLEL_LEVEL=${CTEST_PARALLEL_LEVEL:-$(nproc)}
-# A workflow, and the tests that passed in it against those its stage
-# expects on that architecture:   workflow PRESET STAGE ARCH
+# A workflow, and the tests that passed in it.   workflow PRESET STAGE ARCH
 workflow() {
   local log ran difference
   log=$(mktemp)

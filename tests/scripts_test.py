@@ -225,6 +225,10 @@ class PackageBuild(Scripts):
         out = os.path.join(self.tree, "build", "debian-bookworm")
         self.given("mmdebstrap.sh", f'[ -d "{out}" ] && echo 0 >"{out}/status" && touch "{out}/threebody_1-1_amd64.deb"\n'
                                     'eval "target=\\${$(($# - 1))}"; case $target in *.tar.gz) mkdir -p "$STATE/base/etc"; tar -czf "$target" -C "$STATE/base" .;; esac')
+        # umount fails, as the real one does, on what is not mounted.
+        self.given("mount.sh", 'echo "$3" >>"$STATE/mounted"')
+        self.given("umount.sh", 'for m; do [ "$m" = -R ] || grep -qxF "$m" "$STATE/mounted" || exit 32; done\n'
+                                'for m; do grep -vxF "$m" "$STATE/mounted" >"$STATE/left" || true; mv "$STATE/left" "$STATE/mounted"; done')
         # Each test passes, and writes so in its summary.
         self.given("autopkgtest.sh", 'for a; do case $a in --test-name=*) t=${a#*=};; --output-dir=*) o=${a#*=};; esac; done\n'
                                      'mkdir -p "$o"; echo "$t $(cat "$STATE/verdict" 2>/dev/null || echo PASS)" >"$o/summary"')
