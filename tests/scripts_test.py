@@ -54,7 +54,7 @@ class Scripts(unittest.TestCase):
     def run_script(self, *args):
         env = dict(os.environ, PATH=self.bin + ":/usr/bin:/bin", STATE=self.state)
         return subprocess.run([os.path.join(self.tree, "scripts", args[0]), *args[1:]], env=env,
-                              stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, timeout=60)
+                              stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, timeout=600)
 
     def calls(self, tool):
         with open(os.path.join(self.state, "calls")) as f:
