@@ -45,12 +45,14 @@ private slots:
         holdStartupMessages();
         qCritical("held critical");
         qWarning("held warning");
+        qInfo("held info");  // the enum's last value, past fatal: no reason to end
         const Seen whileHeld = seen;
         releaseStartupMessages();
         qWarning("later");
         qInstallMessageHandler(previous);
         QCOMPARE(whileHeld, Seen());
-        QCOMPARE(seen, (Seen{{QtCriticalMsg, "held critical"}, {QtWarningMsg, "held warning"}, {QtWarningMsg, "later"}}));
+        QCOMPARE(seen, (Seen{{QtCriticalMsg, "held critical"}, {QtWarningMsg, "held warning"},
+                             {QtInfoMsg, "held info"}, {QtWarningMsg, "later"}}));
     }
 };
 

@@ -231,6 +231,13 @@ class ScreenReader(unittest.TestCase):
         for words in ("star in red", "planet 1 in green", "planet 2 in blue", "100 samples"):
             self.assertIn(words, plot[0].description)
 
+        # A run is on screen once "update" is pressed: a run of 3 samples leaves few of the 100 dots.
+        dots = len(x11.picture().pixels_of(PLANET1))
+        fields["Nstep :"].queryEditableText().setTextContents("20002")
+        buttons["update"].queryAction().doAction(0)
+        self.assertTrue(wait_until(lambda: len(x11.picture().pixels_of(PLANET1)) < dots / 10, 10, step=0.2),
+                        f"planet 1 still shows its {dots} pixels after a run of 3 samples")
+
 
 class InstalledFiles(unittest.TestCase):
     """What menus, docks and software centres read: valid, and pointing at
