@@ -8,7 +8,7 @@ seconds=${1:-60}
 . scripts/tools.sh
 
 dpkg-checkbuilddeps 2>/dev/null || apt_install build-dep ./
-ensure_installed "${clang_tools[@]}"
+needs "$contributor_tools"
 cmake --workflow --preset fuzz >/dev/null
 
 # New inputs go to a scratch corpus; the committed seeds stay as they are.

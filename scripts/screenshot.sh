@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 . scripts/tools.sh
 
 dpkg-checkbuilddeps -P nocheck 2>/dev/null || apt_install build-dep --build-profiles=nocheck ./
-ensure_installed "${screenshot_tools[@]}"
+needs "$screenshot_tools"
 cmake --preset release -DBUILD_TESTING=OFF -DTHREEBODY_BUILD_BENCH=OFF >/dev/null
 cmake --build --preset release --target threebody
 

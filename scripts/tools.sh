@@ -1,20 +1,16 @@
 # shellcheck shell=bash disable=SC2034  # the lists are the sourcing scripts'
-# Sourced by the scripts: the tools that no field of debian/control fits,
-# named once; Build-Depends holds what the package and its suites need.
-host_tools=(mmdebstrap piuparts autopkgtest shellcheck)      # chroots, testbeds, the scripts' check
-bench_tools=(libbenchmark-dev)                               # the release preset's benchmark
-clang_tools=(clang libclang-rt-dev llvm)     # sanitize preset (llvm: its reports' symbolizer), fuzz.sh
-screenshot_tools=(xvfb xauth xdotool imagemagick)            # scripts/screenshot.sh
-checking_tools=(lintian devscripts blhc reprotest faketime)  # Debian's checks, in the build chroot
-# From tests/expected-tests.txt: the architectures of the cross stage, and
-# the tests that a stage must see pass on an architecture.
-cross_architectures() { sed -n 's/^cross-architectures //p' tests/expected-tests.txt | tr ' ' '\n'; }
-expected_tests() {  # STAGE ARCH
-  awk -v s=",$1," -v a=",$2," '!/^#/ && NF == 3 && index(","$2",", s) && ($3 == "any" || index(","$3",", a)) { print $1 }' \
-    tests/expected-tests.txt | sort
-}
-cross_compiler() { local triplet; triplet=$(dpkg-architecture -a "$1" -qDEB_HOST_GNU_TYPE 2>/dev/null) && echo "g++-$triplet"; }
+# Sourced by the scripts: the packages that no field of debian/control fits,
+# named once (Build-Depends holds what the package build and its suites need).
+# Each list is a dependency string as Build-Depends has them.
+e2e_tools="appstream, at-spi2-core, dbus-bin, dbus-daemon, desktop-file-utils, python3, python3-pil, python3-pyatspi,
+  python3-xlib, qt6-svg-plugins | libqt6svg6 (<< 6.6), qt6-wayland, weston, xvfb,
+  valgrind [amd64 arm64 armhf i386 ppc64el s390x]"          # tests/e2e against the build tree
+contributor_tools="clang, libclang-rt-dev, llvm, libbenchmark-dev, shellcheck"  # sanitize, fuzz, bench, scripts
+release_tools="sbuild, schroot, mmdebstrap, autopkgtest, piuparts, lintian, blhc, devscripts, qemu-user, dpkg-dev"
+screenshot_tools="xvfb, xauth, xdotool, imagemagick"
 
+export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)} CTEST_PARALLEL_LEVEL=${CTEST_PARALLEL_LEVEL:-$(nproc)}
+die() { echo "$(basename "$0"): $*" >&2; exit 1; }
 # apt-get as root, or through sudo; the lists fetched once a run.
 apt_install() {
   local sudo
@@ -22,9 +18,22 @@ apt_install() {
   [ -n "${apt_updated:-}" ] || { $sudo apt-get update -qq && apt_updated=1; }
   DEBIAN_FRONTEND=noninteractive $sudo apt-get "$@" -y -qq --no-install-recommends >/dev/null
 }
-# Installs the packages unless dpkg has each one installed.
-ensure_installed() {
-  local installed
-  installed=$(dpkg-query -W -f='${db:Status-Abbrev}\n' "$@" 2>/dev/null | grep -c '^ii' || true)
-  [ "$installed" -eq $# ] || apt_install install "$@"
+# Installs what a dependency string names unless it is satisfied already.
+needs() {
+  local deps
+  deps=$(tr -s '\n ' ' ' <<<"$*")
+  dpkg-checkbuilddeps -d "$deps" /dev/null 2>/dev/null || apt_install satisfy "$deps"
+}
+# Fails unless the tests that passed in a CTest log are exactly those that
+# the list names for CONFIGURATION on ARCH.  same_tests LOG CONFIGURATION ARCH [LIST]
+same_tests() {
+  local expected ran
+  expected=$(awk -v c=",$2," -v a=",$3," '!/^#/ && NF == 3 && index(","$2",", c) && ($3 == "any" || index(","$3",", a)) {
+    print $1 }' "${4:-tests/expected-tests.txt}" | sort) &&
+    ran=$(sed -n 's/^ *[0-9]*\/[0-9]* Test *#[0-9]*: \([^ ]*\) .* Passed .*/\1/p' "$1" | sort) ||
+    die "cannot read $1 or the list of expected tests"
+  [ -n "$expected" ] && [ -n "$ran" ] || die "no tests named for $2 on $3, or none passed in $1"
+  [ "$expected" = "$ran" ] || die "$2 did not pass the tests that tests/expected-tests.txt names:$(awk -v e="$expected" \
+    -v r="$ran" 'BEGIN { split(e, E, "\n"); split(r, R, "\n"); for (i in E) x[E[i]]; for (i in R) y[R[i]]
+      for (t in x) if (!(t in y)) printf " %s did not pass;", t; for (t in y) if (!(t in x)) printf " %s not expected;", t }')"
 }

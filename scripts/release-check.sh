@@ -1,0 +1,126 @@
+#!/usr/bin/env bash
+# The release check: the source package made from the tree and read by
+# lintian; on each release (Debian 12 and 13 by default) the package built
+# from it by sbuild in a clean chroot, with the suites, lintian, piuparts and
+# the autopkgtests (each in a clean testbed), then blhc, hardening-check and
+# reprotest; last, the engine's suites on the other architectures under
+# qemu-user, and the arm64 package cross-built, with its window. Needs root,
+# the rights to mount and chroot, and the network; installs its tools and
+# leaves them. Packages, source package and logs land in build/debian-SUITE.
+#   scripts/release-check.sh [SUITE...]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+. scripts/tools.sh
+architectures=(arm64 armhf i386 ppc64el riscv64 s390x)  # the other architectures, named here only
+[ "$(id -u)" -eq 0 ] || die "needs root (schroot chroots, mounts)"
+suites=("$@")
+[ $# -gt 0 ] || suites=(bookworm trixie)
+arch=$(dpkg --print-architecture)
+needs "$release_tools"
+cross_compilers=$(for a in "${architectures[@]}"; do echo "g++-$(dpkg-architecture -a "$a" -qDEB_HOST_GNU_TYPE 2>/dev/null), "; done)
+needs "$cross_compilers cmake, ninja-build, libgtest-dev"
+mirror=$(cat /etc/apt/sources.list.d/*.sources /etc/apt/sources.list 2>/dev/null | sed -n 's/^URIs:[[:space:]]*\([^[:space:]]*\).*/\1/p;
+  s/^deb[[:space:]]\+\(\[[^]]*\][[:space:]]*\)\?\([^[:space:]]*\).*/\2/p' | grep -v security | head -n 1 || true)
+[ -n "$mirror" ] || die "no Debian mirror in apt's sources"
+work=$(mktemp -d /var/tmp/release-check.XXXXXX)
+sessions=()
+cleanup() {
+  for s in "${sessions[@]}"; do schroot -e -c "$s" || true; done
+  rm -f /etc/schroot/chroot.d/threebody-release-check-*
+  rm -rf --one-file-system "$work"
+}
+trap cleanup EXIT
+
+# The orig tarball is the tree without debian/ at its commit (uncommitted
+# changes to tracked files included): git archive, named for the newest release.
+distribution=$(dpkg-parsechangelog -S Distribution)  # where an upload goes; the chroot is the release
+version=$(sed -n 's/.*<release version="\([^"]*\)".*/\1/p' data/org.threebody.Simulator.metainfo.xml | head -n 1)
+tree=$(git stash create) && tree=${tree:-HEAD}
+git archive --prefix="threebody-$version/" -o "$work/threebody_$version.orig.tar.gz" "$tree" -- . ':!debian'
+tar -xzf "$work/threebody_$version.orig.tar.gz" -C "$work"
+git archive "$tree" debian | tar -xf - -C "$work/threebody-$version"
+(cd "$work/threebody-$version" && dpkg-buildpackage -S -us -uc -d >../source.log 2>&1) || { cat "$work/source.log"; die "no source package"; }
+lintian_options="--pedantic --fail-on error,warning,pedantic --tag-display-limit 0"
+# shellcheck disable=SC2086
+lintian $lintian_options "$work"/threebody_*_source.changes || die "lintian: the source package"
+source_files=("$work/threebody_$version.orig.tar.gz" "$work"/threebody_*.dsc "$work"/threebody_*.debian.tar.*)
+echo "the source package: $(basename "${source_files[1]}"), lintian-clean"
+
+# One minbase base a release, its apt lists kept, for the build chroot, the
+# testbeds and piuparts; the packages they fetch go to one cache a release,
+# which every session but piuparts's shares (piuparts empties apt's cache).
+chroot_for() {  # SUITE
+  local base=$work/$1.tar name=threebody-release-check-$1
+  [ -f "$base" ] && return
+  mmdebstrap --quiet --variant=minbase --skip=cleanup/apt/lists --aptopt='Acquire::Check-Valid-Until "false"' "$1" "$base" "$mirror"
+  mkdir -p "$work/cache-$1/partial"
+  printf '%s\n' '/proc /proc none rw,bind 0 0' '/sys /sys none rw,bind 0 0' '/dev/pts /dev/pts none rw,bind 0 0' \
+    'tmpfs /dev/shm tmpfs defaults 0 0' '/var/lib/sbuild/build /build none rw,bind 0 0' >"$work/fstab-piuparts"
+  { cat "$work/fstab-piuparts"; echo "$work/cache-$1 /var/cache/apt/archives none rw,bind 0 0"; } >"$work/fstab-$1"
+  # schroot reads the fstab path from /etc/schroot.
+  printf '[%s]\ntype=file\nfile=%s\nroot-groups=root\nprofile=sbuild\nsetup.fstab=%s\n\n' \
+    "$name" "$base" "../..$work/fstab-$1" "$name-piuparts" "$base" "../..$work/fstab-piuparts" >"/etc/schroot/chroot.d/$name"
+}
+cat >"$work/sbuildrc" <<'EOF'
+$lintian_require_success = 1; $piuparts_require_success = 1; $autopkgtest_require_success = 1;
+$piuparts_root_args = ''; $autopkgtest_root_args = ''; $apt_keep_downloaded_packages = 1;
+1;
+EOF
+package() {  # SUITE [HOST-ARCH]
+  local out=$PWD/build/debian-$1${2:+-$2} name=threebody-release-check-$1 start=$SECONDS options=()
+  rm -rf "$out" && mkdir -p "$out" && cp "${source_files[@]}" "$out/"
+  chroot_for "$1"
+  if [ -n "${2:-}" ]; then
+    options=(--host="$2" --profiles=nocheck --no-run-piuparts --no-run-autopkgtest)
+  else
+    # The same bytes from another path, time, locale, time zone, umask and more
+    # (without FUSE or user namespaces, file order and host name stay).
+    options=(--run-piuparts --piuparts-opts="--schroot=$name-piuparts -d $1 --keep-sources-list --ignore=/var/cache/debconf/tmp.ci/"
+      --run-autopkgtest --autopkgtest-opts="-- schroot $name"
+      --finished-build-commands="cd %SBUILD_PKGBUILD_DIR && apt-get install -y -qq --no-install-recommends reprotest faketime >/dev/null && reprotest --vary=-fileordering,-domain_host,-user_group --build-command='DEB_BUILD_OPTIONS=nocheck dpkg-buildpackage -us -uc -b -Pnocheck' . '../*.deb'")
+  fi
+  SBUILD_CONFIG=$work/sbuildrc sbuild --chroot-mode=schroot --chroot="$name" --dist="$distribution" --build-dir="$out" --nolog \
+    --run-lintian --lintian-opts="$lintian_options" "${options[@]}" "$out"/threebody_*.dsc >"$out/sbuild.log" 2>&1 ||
+    { tail -n 80 "$out/sbuild.log"; die "sbuild: $1${2:+ $2} failed; its log is build/debian-$1${2:+-$2}/sbuild.log"; }
+  deb=$(ls "$out"/threebody_*_"${2:-$arch}".deb)
+  dpkg-deb -f "$deb" Architecture Depends Recommends
+  if [ -n "${2:-}" ]; then window "$1" "$2" "$deb"; else checks "$1" "$out" "$deb"; fi
+  echo "== $1${2:+ $2}: built and checked in $((SECONDS - start)) s"
+}
+checks() {  # SUITE OUT DEB: the build log's flags, the program's hardening, the suites that ran
+  blhc "$2/sbuild.log" || die "blhc: the build log of $1"
+  local unpacked=$work/unpacked-$1 options=(--nofortify)  # blhc reads fortification from the compile lines
+  dpkg-deb -x "$3" "$unpacked"
+  # An x86 program is marked control-flow protected only when the C library's
+  # start-up files are too, and Debian 12's are not: debian/rules checks ours.
+  [[ $arch != @(amd64|i386) ]] || options+=(--nocfprotection)
+  [[ $(hardening-check --help 2>&1 || true) != *--nobranchprotection* ]] || options+=(--nobranchprotection)  # arm64's
+  hardening-check "${options[@]}" "$unpacked/usr/bin/threebody" || die "hardening-check: $1"
+  same_tests "$2/sbuild.log" package "$arch"
+  grep -E '^(Lintian|Piuparts|Autopkgtest): ' "$2/sbuild.log" | tr '\n' ' ' && echo
+  grep -q "^Reproduction successful" "$2/sbuild.log" || die "reprotest: $1"
+}
+window() {  # SUITE ARCH DEB: the cross-built program's window, under qemu-user in Xvfb
+  local session
+  session=$(schroot -b -c "threebody-release-check-$1") && sessions+=("$session")
+  tar -cf - tests/e2e scripts/qemu-user -C "$(dirname "$3")" "$(basename "$3")" | schroot -r -c "$session" -d /root -- tar -xf -
+  schroot -r -c "$session" -d /root -- sh -ec "dpkg --add-architecture $2; apt-get update -qq
+    apt-get install -y -qq --no-install-recommends ./$(basename "$3") dpkg-dev python3 python3-xlib xvfb qemu-user >/dev/null
+    python3 tests/e2e/e2e_test.py --wrapper 'scripts/qemu-user $2' Window" || die "the $2 program's window"
+}
+cross() {  # the engine's suites for each other architecture, under qemu-user
+  for a in "${architectures[@]}"; do
+    local start=$SECONDS
+    THREEBODY_CROSS_ARCH=$a cmake --workflow --preset cross --fresh >"build/cross-$a.log" 2>&1 ||
+      { tail -n 60 "build/cross-$a.log"; die "cross: $a failed"; }
+    same_tests "build/cross-$a.log" cross "$a"
+    echo "== cross: $a in $((SECONDS - start)) s"
+  done
+}
+
+mkdir -p build
+for suite in "${suites[@]}"; do package "$suite"; done
+package "${suites[0]}" arm64
+start=$SECONDS
+cross
+echo "== cross: $((SECONDS - start)) s"
