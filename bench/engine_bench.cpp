@@ -22,23 +22,18 @@ using threebody::Scheme;
 namespace {
 
 constexpr int kPasses = 100000;
-const char *const kSchemeNames[] = {"Euler", "Midpoint", "RungeKutta4"};
 
 // Path index -1 is the plain evaluation, the others index the supported paths.
-const threebody::Path &pathAt(int path) { return threebody::enginePaths().supported()[size_t(path)]; }
-const char *pathName(int path) { return path < 0 ? "plain" : pathAt(path).name; }
+const threebody::Path &pathAt(int path)
+{
+    return path < 0 ? reference::plainPath() : threebody::enginePaths().supported()[size_t(path)];
+}
+const char *pathName(int path) { return pathAt(path).name; }
 
 void runOnce(Scheme scheme, int path, int nstep)
 {
     E::setParam(threebody::kStartXp3, threebody::kStartFactor);
-    threebody::RunState state = E::runState();
-    state.nstep = nstep;
-    if (path < 0)
-        reference::runPlainPasses(scheme, threebody::kPi, state);
-    else
-        pathAt(path).run(scheme, threebody::kPi, state);
-    E::setRunState(state);
-    E::CalcStDeviation();
+    reference::runOn(pathAt(path), scheme, nstep);
 }
 
 void BM_Pass(benchmark::State &state, Scheme scheme, int path)
@@ -93,7 +88,7 @@ public:
 
 std::string passName(int scheme, int path)
 {
-    return std::string("Pass/") + kSchemeNames[scheme] + "/" + pathName(path);
+    return std::string("Pass/") + reference::schemeName(Scheme(scheme)) + "/" + pathName(path);
 }
 
 }  // namespace
@@ -124,7 +119,7 @@ int main(int argc, char **argv)
         const auto plain = reporter.medians.find(passName(s, -1));
         if (plain == reporter.medians.end())
             continue;
-        std::printf("  %-12s", kSchemeNames[s]);
+        std::printf("  %-12s", reference::schemeName(Scheme(s)));
         for (int p : paths)
             if (p >= 0 && reporter.medians.count(passName(s, p)))
                 std::printf("  %s %.3f", pathName(p),
@@ -140,7 +135,7 @@ int main(int argc, char **argv)
     double chain[3];
     for (int s = 0; s < 3; ++s) {
         chain[s] = passfloor::chainNs(Scheme(s));
-        std::printf("  %-12s chain %.1f\n", kSchemeNames[s], chain[s]);
+        std::printf("  %-12s chain %.1f\n", reference::schemeName(Scheme(s)), chain[s]);
         for (int p : paths) {
             if (p < 0 || !reporter.medians.count(passName(s, p)))
                 continue;
@@ -164,14 +159,14 @@ int main(int argc, char **argv)
             continue;
         const double floor = std::max(chain[s], passfloor::unitNs(Scheme(s), picked, unit));
         const double ns = reporter.medians[passName(s, p)] * 1e6 / kPasses;
-        std::printf("floor: %s %s picked: %.1f ns per pass, floor %.1f ns, ratio %.2f\n", kSchemeNames[s],
+        std::printf("floor: %s %s picked: %.1f ns per pass, floor %.1f ns, ratio %.2f\n", reference::schemeName(Scheme(s)),
                     picked.name, ns, floor, ns / floor);
         for (int q : paths)
             if (q >= 0 && reporter.medians.count(passName(s, q))) {
                 const double other = reporter.medians[passName(s, q)] * 1e6 / kPasses;
                 if (ns > kClearlySlower * other) {
                     std::printf("path choice: %s picked %s at %.1f ns per pass, but %s took %.1f\n",
-                                kSchemeNames[s], picked.name, ns, pathName(q), other);
+                                reference::schemeName(Scheme(s)), picked.name, ns, pathName(q), other);
                     ++wrongPicks;
                 }
             }

@@ -6,7 +6,6 @@
 // Input: xp3 (8 bytes), factor (8), selector (1: scheme and path),
 // run length (2, signed, folded into -3000..3000). Short inputs are padded.
 #include "engine_state.h"
-#include "plain_passes.h"
 
 #include <cstdint>
 #include <cstring>
@@ -18,21 +17,16 @@ namespace {
 constexpr int kCanaryRecords = 4;
 constexpr double kCanary = -123456.75;
 
-// The run's start, with the records it may write set to a canary.
-template <class Run>
-Outcome runFrom(double xp3, double factor, int nstep, Run run)
+// A run on `path`, with the records it may write set to a canary first.
+Outcome runFrom(double xp3, double factor, int nstep, threebody::Scheme scheme, const threebody::Path &path)
 {
     E::setParam(xp3, factor);
-    E::nstep = nstep;
     E::dtmin = 0.5;
     E::vp = 0.25;
     for (DATA_LIST *d = E::data_list; d < E::data_list + kCanaryRecords; ++d)
         for (double *a : {d->x, d->y, d->am})
             std::fill(a, a + 3, kCanary);
-    threebody::RunState state = E::runState();
-    run(state);
-    E::setRunState(state);
-    E::CalcStDeviation();
+    reference::runOn(path, scheme, nstep);
     for (DATA_LIST *d = E::data_list + E::count; d < E::data_list + kCanaryRecords; ++d)
         for (const double *a : {d->x, d->y, d->am})
             if (a[0] != kCanary || a[1] != kCanary || a[2] != kCanary)
@@ -56,13 +50,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     std::memcpy(&length, bytes + 17, 2);
     const int nstep = length % 3001;
 
-    const Outcome fast = runFrom(xp3, factor, nstep, [&](threebody::RunState &s) { path.run(scheme, threebody::kPi, s); });
+    const Outcome fast = runFrom(xp3, factor, nstep, scheme, path);
     if (fast.state.count != threebody::samplesOfRun(nstep))
         __builtin_trap();
-    const Outcome plain = runFrom(xp3, factor, nstep, [&](threebody::RunState &s) {
-        reference::runPlainPasses(scheme, threebody::kPi, s);
-    });
-    if (!fast.differenceTo(plain).empty())
+    if (!fast.differenceTo(runFrom(xp3, factor, nstep, scheme, reference::plainPath())).empty())
         __builtin_trap();
     return 0;
 }

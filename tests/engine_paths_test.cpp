@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <functional>
 #include <cstring>
 #include <cstdlib>
 #include <limits>
@@ -26,40 +27,38 @@ namespace {
 const double inf = std::numeric_limits<double>::infinity();
 const double nan = std::numeric_limits<double>::quiet_NaN();
 
+// A start, set up in the class-wide state as setParam leaves it, or field
+// by field: so a path and the plain evaluation start from a state that
+// threebody::runFrom did not build, and it cannot hide a field it loses.
 struct Case {
     std::string name;
-    Start start;
+    std::function<void()> setUp;
 };
+
+const std::pair<double, double> setParamStarts[] = {
+    {2, 1}, {0.5, 1}, {-2, 1}, {1, 1}, {0, 1}, {2, 0}, {2, -3},
+    {2, -1 / (threebody::kPlanet1Mass + threebody::kPlanet2Mass)}, {1e150, 1}, {inf, 1}, {nan, 1}};
 
 Case fromSetParam(const std::string &name, double xp3, double factor)
 {
-    return {name, threebody::startOf(xp3, factor)};
+    return {name, [=] { E::setParam(xp3, factor); }};
 }
 
-Case given(const std::string &name, std::initializer_list<std::initializer_list<double>> rows)
+Case given(const std::string &name, std::vector<std::vector<double>> rows)
 {
-    Case c{name, {}};
-    double *fields[] = {c.start.xp, c.start.yp, c.start.vx, c.start.vy, c.start.mp};
-    int f = 0;
-    for (const auto &row : rows)
-        std::copy(row.begin(), row.end(), fields[f++]);
-    return c;
+    return {name, [=] {
+                double *fields[] = {E::xp, E::yp, E::vx, E::vy, E::mp};
+                for (int f = 0; f < 5; ++f)
+                    std::copy(rows[f].begin(), rows[f].end(), fields[f]);
+            }};
 }
 
 std::vector<Case> startingStates()
 {
-    std::vector<Case> cases = {
-        fromSetParam("default", 2, 1),
-        fromSetParam("inside planet 1", 0.5, 1),
-        fromSetParam("retrograde", -2, 1),
-        fromSetParam("planet 2 on planet 1", 1, 1),
-        fromSetParam("planet 2 on the star", 0, 1),
-        fromSetParam("massless", 2, 0),
-        fromSetParam("negative masses", 2, -3),
-        fromSetParam("zero total mass", 2, -1 / (threebody::kPlanet1Mass + threebody::kPlanet2Mass)),
-        fromSetParam("far away", 1e150, 1),
-        fromSetParam("infinite", inf, 1),
-        fromSetParam("NaN", nan, 1),
+    std::vector<Case> cases;
+    for (auto [xp3, factor] : setParamStarts)
+        cases.push_back(fromSetParam("xp3 " + std::to_string(xp3) + ", factor " + std::to_string(factor), xp3, factor));
+    for (const Case &c : std::initializer_list<Case>{
         given("all at rest", {{-1, 0, 1}, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}, {1, 1, 1}}),
         given("signed zeros", {{-0.0, 0.0, -0.0}, {0.0, -0.0, 1}, {-0.0, 0.0, 0.5}, {0.0, -0.0, -0.0}, {1, 0.5, -0.0}}),
         given("two at rest together", {{0, 1, 1}, {0, 0, 0}, {0, 0.3, 0.3}, {0, 1, 1}, {1, 1e-3, 1e-3}}),
@@ -69,65 +68,39 @@ std::vector<Case> startingStates()
         given("NaN speed of one", {{0, 1, 2}, {0, 0, 0}, {nan, 0, 0}, {0, 1, 0.7}, {1, 1e-3, 1e-3}}),
         given("NaN position of one", {{0, nan, 2}, {0, 0, -nan}, {0, 0, 0}, {0, 1, 0.7}, {1, 1e-3, 1e-3}}),
         given("huge and tiny",
-              {{0, 1e-300, 1e300}, {0, 4e-320, -1e-310}, {1e-300, 0, 1e200}, {0, 1, 1e-200}, {1, 1e300, 1e-300}}),
-    };
+              {{0, 1e-300, 1e300}, {0, 4e-320, -1e-310}, {1e-300, 0, 1e200}, {0, 1, 1e-200}, {1, 1e300, 1e-300}})})
+        cases.push_back(c);
     std::mt19937_64 random(20261207);
     std::uniform_real_distribution<double> position(-3, 3), speed(-1.5, 1.5), mass(-0.05, 1.2);
     for (int i = 0; i < 40; ++i) {
-        Case c{"random " + std::to_string(i), {}};
-        for (int b = 0; b < 3; ++b) {
-            c.start.xp[b] = position(random);
-            c.start.yp[b] = position(random);
-            c.start.vx[b] = speed(random);
-            c.start.vy[b] = speed(random);
-            c.start.mp[b] = mass(random);
-        }
-        cases.push_back(c);
+        std::vector<std::vector<double>> rows(5);
+        for (int b = 0; b < 3; ++b)
+            for (auto [f, d] : {std::pair{0, &position}, {1, &position}, {2, &speed}, {3, &speed}, {4, &mass}})
+                rows[f].push_back((*d)(random));
+        cases.push_back(given("random " + std::to_string(i), rows));
     }
     return cases;
 }
 
-std::vector<DATA_LIST> samples(threebody::kMaxSamples);
-
-// A run's state from `start`, field by field and apart from the engine's
-// runFrom: both sides of a comparison start here, so a runFrom that lost a
-// field (the masses, say) cannot hide in them. runFrom is checked against it.
-RunState stateOf(const Start &start, int nstep)
+// A run on `path` from `c`, with the values a run without passes keeps.
+Outcome runFrom(const Case &c, int nstep, Scheme scheme, const Path &path)
 {
-    RunState r{};
-    for (int b = 0; b < 3; ++b) {
-        r.xp[b] = start.xp[b];
-        r.yp[b] = start.yp[b];
-        r.vx[b] = start.vx[b];
-        r.vy[b] = start.vy[b];
-        r.mp[b] = start.mp[b];
-    }
-    r.nstep = nstep;
-    r.samples = samples.data();
-    r.capacity = threebody::kMaxSamples;
-    return r;
-}
-
-// A run on `run` from `c`, with the values a run without passes keeps.
-template <class Run>
-Outcome runFrom(const Case &c, int nstep, Run run)
-{
-    RunState state = stateOf(c.start, nstep);
-    state.time = 0.25;
-    state.dtmin = -7;
-    state.vp = -9;
-    run(state);
-    return Outcome::of(state);
+    c.setUp();
+    E::time = 0.25;
+    E::dt = 0.125;
+    E::dtmin = -7;
+    E::vp = -9;
+    E::count = 5;
+    reference::runOn(path, scheme, nstep);
+    return Outcome::ofEngine();
 }
 
 void expectAllPathsMatchPlain(const Case &c, int nstep)
 {
     for (Scheme scheme : kSchemes) {
-        const Outcome want =
-            runFrom(c, nstep, [&](RunState &s) { reference::runPlainPasses(scheme, threebody::kPi, s); });
+        const Outcome want = runFrom(c, nstep, scheme, reference::plainPath());
         for (const Path &path : threebody::enginePaths().supported()) {
-            const std::string difference =
-                want.differenceTo(runFrom(c, nstep, [&](RunState &s) { path.run(scheme, threebody::kPi, s); }));
+            const std::string difference = want.differenceTo(runFrom(c, nstep, scheme, path));
             EXPECT_EQ(difference, "") << c.name << ", " << schemeName(scheme) << ", " << path.name << ", nstep "
                                       << nstep;
         }
@@ -142,13 +115,17 @@ TEST(Paths, EveryPathMatchesThePlainEvaluationBitForBit)
         expectAllPathsMatchPlain(c, 20003);
 }
 
-TEST(Paths, RunFromStartsWhereTheStartIs)
+TEST(Paths, RunFromStartsWhereSetParamPlacesTheBodies)
 {
-    for (const Case &c : startingStates()) {
-        const RunState want = stateOf(c.start, 123), got = threebody::runFrom(c.start, 123, samples.data(),
-                                                                              threebody::kMaxSamples);
-        EXPECT_EQ(std::memcmp(&want, &got, offsetof(RunState, samples)), 0) << c.name;
-        EXPECT_TRUE(got.samples == want.samples && got.capacity == want.capacity) << c.name;
+    for (auto [xp3, factor] : setParamStarts) {
+        E::setParam(xp3, factor);
+        E::dt = E::dtmin = E::vp = 0;
+        E::count = 0;
+        E::nstep = 123;
+        const RunState want = E::runState();
+        const RunState got = threebody::runFrom(threebody::startOf(xp3, factor), 123, E::data_list, threebody::kMaxSamples);
+        EXPECT_EQ(std::memcmp(&want, &got, offsetof(RunState, samples)), 0) << xp3 << ", " << factor;
+        EXPECT_TRUE(got.samples == want.samples && got.capacity == want.capacity);
     }
 }
 
@@ -219,12 +196,11 @@ TEST(Paths, CalculationRunsTheChosenPath)
 namespace {
 
 // Paths of known cost for the chooser: a run moves the test's clock on by
-// the path's cost for the scheme and records what it was given.
+// the path's cost for the scheme, and records the scheme and state it got.
 struct FakePath {
     bool supported;
     int cost[3];  // ns per run, by scheme
-    std::vector<Scheme> schemes;
-    std::vector<RunState> given;
+    std::vector<std::pair<Scheme, RunState>> runs;
 };
 FakePath fakes[4];
 std::chrono::nanoseconds fakeTime{0};
@@ -235,8 +211,7 @@ Path fakePath()
     static const char *const names[] = {"fake0", "fake1", "fake2", "fake3"};
     return {names[N], 2, [] { return fakes[N].supported; },
             [](Scheme scheme, double, RunState &state) {
-                fakes[N].schemes.push_back(scheme);
-                fakes[N].given.push_back(state);
+                fakes[N].runs.emplace_back(scheme, state);
                 fakeTime += std::chrono::nanoseconds(fakes[N].cost[int(scheme)]);
                 // As a real run does: a stretch timed on this state would start elsewhere.
                 state.xp[0] += 1;
@@ -244,121 +219,105 @@ Path fakePath()
             }};
 }
 
-class PathChoice : public ::testing::Test {
-protected:
-    // Each scheme is fastest on another path, and not on the first; path 3
-    // costs nothing, but this processor lacks it.
-    void SetUp() override
-    {
-        fakes[0] = {true, {30, 30, 15}, {}, {}};
-        fakes[1] = {true, {10, 50, 40}, {}, {}};
-        fakes[2] = {true, {20, 5, 25}, {}, {}};
-        fakes[3] = {false, {0, 0, 0}, {}, {}};
-    }
-    static PathChooser chooser()
-    {
-        return PathChooser({fakePath<0>(), fakePath<1>(), fakePath<2>(), fakePath<3>()}, [] { return fakeTime; });
-    }
-    static int runs(int n) { return int(fakes[n].schemes.size()); }
-    static int allRuns() { return runs(0) + runs(1) + runs(2) + runs(3); }
-    // The fake that a run of the scheme ran on, and that lastRun() names.
-    static int ranOn(PathChooser &c, Scheme scheme)
-    {
-        static double mark = 0;
-        RunState state{};
-        state.time = ++mark;
-        c.run(scheme, threebody::kPi, state);
-        for (int n = 0; n < 4; ++n)
-            if (runs(n) > 0 && fakes[n].given.back().time == mark)
-                return c.lastRun() && c.lastRun()->name == std::string("fake") + char('0' + n) ? n : -2;
-        return -1;
-    }
-};
+// Each scheme is fastest on another path, never the first; fake 3 costs
+// nothing, but this processor lacks it.
+PathChooser chooserOf(const std::vector<bool> &supported)
+{
+    fakes[0] = {true, {30, 30, 15}, {}};
+    fakes[1] = {true, {10, 50, 40}, {}};
+    fakes[2] = {true, {20, 5, 25}, {}};
+    fakes[3] = {false, {0, 0, 0}, {}};
+    int n = 0;
+    for (bool s : supported)
+        fakes[n++].supported = s;
+    return PathChooser({fakePath<0>(), fakePath<1>(), fakePath<2>(), fakePath<3>()}, [] { return fakeTime; });
+}
+void clearRuns()
+{
+    for (FakePath &f : fakes)
+        f.runs.clear();
+}
+size_t allRuns() { return fakes[0].runs.size() + fakes[1].runs.size() + fakes[2].runs.size() + fakes[3].runs.size(); }
+
+// The fake that a run of the scheme ran on and that lastRun() names; the run
+// itself is taken off its record.
+int ranOn(PathChooser &c, Scheme scheme)
+{
+    static double mark = 0;
+    RunState state{};
+    state.time = ++mark;
+    c.run(scheme, threebody::kPi, state);
+    for (int n = 0; n < 4; ++n)
+        if (!fakes[n].runs.empty() && fakes[n].runs.back().second.time == mark) {
+            fakes[n].runs.pop_back();
+            return c.lastRun() && c.lastRun()->name == std::string("fake") + char('0' + n) ? n : -2;
+        }
+    return -1;
+}
 
 }  // namespace
 
-TEST_F(PathChoice, EachSchemeRunsItsFastestPathMeasuredOnceOnTheStartUpRun)
+TEST(PathChoice, EachSchemeRunsItsFastestPathMeasuredOnceOnTheStartUpRun)
 {
+    const struct {
+        std::vector<bool> supported;
+        int picks[3];
+    } rows[] = {{{true, true, true}, {1, 2, 0}}, {{true, true, false}, {1, 0, 0}}, {{true, false, false}, {0, 0, 0}}};
     // The caller's state is another run's: the measurement must not use it.
     E::setParam(0.5, 3);
     E::nstep = 77;
     const Outcome before = Outcome::ofEngine();
     const Start startUp = threebody::startOf(threebody::kStartXp3, threebody::kStartFactor);
-    PathChooser c = chooser();
-    const int fastest[3] = {1, 2, 0};
-    for (Scheme scheme : kSchemes) {
-        for (FakePath &f : fakes)
-            f.schemes.clear(), f.given.clear();
-        const int ran = ranOn(c, scheme);
-        EXPECT_EQ(ran, fastest[int(scheme)]) << schemeName(scheme);
-        if (ran >= 0)
-            fakes[ran].schemes.pop_back(), fakes[ran].given.pop_back();  // the run itself
-        // Each supported path timed the same number of times, more than
-        // once, on this scheme and one state: a stretch of the start-up run
-        // that has passes.
-        const RunState first = fakes[0].given.empty() ? RunState{} : fakes[0].given.front();
-        EXPECT_GE(first.nstep, 100) << schemeName(scheme);
-        EXPECT_GT(runs(0), 1) << schemeName(scheme);
-        for (int n = 0; n < 3; ++n) {
-            EXPECT_EQ(runs(n), runs(0)) << schemeName(scheme) << ", fake " << n;
-            for (size_t i = 0; i < fakes[n].given.size(); ++i) {
-                const RunState &given = fakes[n].given[i];
-                EXPECT_EQ(fakes[n].schemes[i], scheme);
-                EXPECT_EQ(std::memcmp(&given, &first, offsetof(RunState, samples)), 0)
-                    << schemeName(scheme) << ", fake " << n << ", timing " << i;
-                EXPECT_TRUE(given.samples != E::data_list && given.capacity >= 1);
+    for (const auto &row : rows) {
+        PathChooser c = chooserOf(row.supported);
+        const bool measures = row.supported.size() - std::count(row.supported.begin(), row.supported.end(), false) > 1;
+        for (Scheme scheme : kSchemes) {
+            clearRuns();
+            EXPECT_EQ(ranOn(c, scheme), row.picks[int(scheme)]) << schemeName(scheme);
+            // Each supported path timed as often as the others, more than once,
+            // on this scheme and one state, a stretch of the start-up run with
+            // passes; with one path, nothing timed.
+            const size_t timings = fakes[0].runs.size();
+            EXPECT_EQ(timings > 1, measures) << schemeName(scheme);
+            for (int n = 0; n < 4; ++n) {
+                EXPECT_EQ(fakes[n].runs.size(), fakes[n].supported ? timings : 0) << "fake " << n;
+                for (const auto &[s, given] : fakes[n].runs)
+                    EXPECT_TRUE(s == scheme && std::memcmp(&given, &fakes[0].runs[0].second, offsetof(RunState, samples)) == 0);
             }
+            if (timings == 0)
+                continue;
+            const RunState &timed = fakes[0].runs[0].second;
+            EXPECT_GE(timed.nstep, 100);
+            EXPECT_EQ(timed.time, 0.0);
+            EXPECT_TRUE(timed.samples != E::data_list && timed.capacity >= 1);
+            EXPECT_EQ(std::memcmp(timed.xp, startUp.xp, sizeof timed.xp), 0);
+            EXPECT_EQ(std::memcmp(timed.vy, startUp.vy, sizeof timed.vy), 0);
+            EXPECT_EQ(std::memcmp(timed.mp, startUp.mp, sizeof timed.mp), 0);
         }
-        EXPECT_EQ(std::memcmp(first.xp, startUp.xp, sizeof first.xp), 0);
-        EXPECT_EQ(std::memcmp(first.vy, startUp.vy, sizeof first.vy), 0);
-        EXPECT_EQ(std::memcmp(first.mp, startUp.mp, sizeof first.mp), 0);
-        EXPECT_EQ(first.time, 0.0);
-        EXPECT_EQ(runs(3), 0);
+        // Kept: later runs measure nothing.
+        clearRuns();
+        for (Scheme scheme : kSchemes)
+            EXPECT_EQ(ranOn(c, scheme), row.picks[int(scheme)]);
+        EXPECT_EQ(allRuns(), 0u);
     }
-    // Kept: later runs measure nothing.
-    const int runsBefore = allRuns();
-    for (Scheme scheme : kSchemes)
-        EXPECT_EQ(ranOn(c, scheme), fastest[int(scheme)]);
-    EXPECT_EQ(allRuns() - runsBefore, 3);
     EXPECT_EQ(before.differenceTo(Outcome::ofEngine()), "");
 }
 
-TEST_F(PathChoice, UseTakesASupportedPathAndForgetMeasuresAgain)
+TEST(PathChoice, UseTakesASupportedPathAndForgetMeasuresAgain)
 {
-    PathChooser c = chooser();
+    PathChooser c = chooserOf({true, true, true});
     EXPECT_EQ(ranOn(c, Scheme::Euler), 1);
     EXPECT_EQ(c.supported().size(), 3u);
     fakes[3].supported = true;  // too late: the chooser asked when it was made
     EXPECT_FALSE(c.use("fake3"));
     EXPECT_FALSE(c.use("no such path"));
     EXPECT_EQ(ranOn(c, Scheme::Euler), 1);
-
-    const int runsBefore = allRuns();
     ASSERT_TRUE(c.use("fake2"));
+    clearRuns();
     for (Scheme scheme : kSchemes)
         EXPECT_EQ(ranOn(c, scheme), 2);
-    EXPECT_EQ(allRuns() - runsBefore, 3);
-
+    EXPECT_EQ(allRuns(), 0u);
     c.forget();
-    const int runsBeforeForget = allRuns();
     EXPECT_EQ(ranOn(c, Scheme::Euler), 1);
-    EXPECT_GE(allRuns() - runsBeforeForget, 3 + 1);  // each path timed again, then the run
-}
-
-TEST_F(PathChoice, OfTwoSupportedPathsTheFasterIsTaken)
-{
-    fakes[2].supported = false;
-    PathChooser c = chooser();
-    const int faster[3] = {1, 0, 0};
-    for (Scheme scheme : kSchemes)
-        EXPECT_EQ(ranOn(c, scheme), faster[int(scheme)]) << schemeName(scheme);
-}
-
-TEST_F(PathChoice, OneSupportedPathIsTakenWithoutMeasuring)
-{
-    fakes[1].supported = fakes[2].supported = false;
-    PathChooser c = chooser();
-    for (Scheme scheme : kSchemes)
-        EXPECT_EQ(ranOn(c, scheme), 0);
-    EXPECT_EQ(allRuns(), 3);
+    EXPECT_GE(allRuns(), 3u);  // each path timed again
 }

@@ -1,5 +1,5 @@
 // The run loop: step size, one pass of each scheme, sampling, continuation
-// and the degenerate inputs.
+// and degenerate steps (the fingerprint pins degenerate runs' results).
 #include "engine_state.h"
 #include "printed_value.h"
 
@@ -12,19 +12,7 @@ using E = CCalcEngine;
 using threebody::kSchemes;
 using threebody::Scheme;
 
-TEST(FirstPass, StepSizeIsTheSameForEveryScheme)
-{
-    for (Scheme s : kSchemes) {
-        SCOPED_TRACE(schemeName(s));
-        runEngine(s, 2);
-        EXPECT_TRUE(MatchesPrinted(E::dtmin, "0.9995229466"));
-        EXPECT_TRUE(MatchesPrinted(E::dt, "0.006286468080"));
-        EXPECT_EQ(E::time, E::dt);
-        EXPECT_EQ(E::count, 1);
-    }
-}
-
-TEST(OnePass, EachSchemeMovesPlanet1AsExpected)
+TEST(OnePass, EachSchemeTakesTheSameStepAndMovesPlanet1AsExpected)
 {
     struct Expected {
         Scheme scheme;
@@ -38,6 +26,9 @@ TEST(OnePass, EachSchemeMovesPlanet1AsExpected)
     for (const Expected &e : table) {
         SCOPED_TRACE(schemeName(e.scheme));
         runEngine(e.scheme, 2);
+        EXPECT_TRUE(MatchesPrinted(E::dtmin, "0.9995229466"));
+        EXPECT_TRUE(MatchesPrinted(E::dt, "0.006286468080"));
+        EXPECT_EQ(E::time, E::dt);
         EXPECT_TRUE(MatchesPrinted(E::xp[1], e.xp1));
         EXPECT_TRUE(MatchesPrinted(E::yp[1], e.yp1));
         EXPECT_TRUE(MatchesPrinted(E::vx[1], e.vx1));
@@ -64,9 +55,6 @@ TEST(OnePass, EulerKeepsXAndSpeedsAlongY)
     const double am1 = std::sqrt(E::xp[1] * E::xp[1] + E::yp[1] * E::yp[1]) *
                        std::sqrt(E::vx[1] * E::vx[1] + E::vy[1] * E::vy[1]);
     EXPECT_EQ(E::data_list[0].am[1], am1);
-    // One sample: every variance is exactly zero.
-    for (double v : E::am_list)
-        EXPECT_EQ(v, 0.0);
 }
 
 TEST(NoPass, NstepOfOneOrLessLeavesTheStateAlone)
@@ -125,8 +113,7 @@ TEST(Continuation, ASecondRunGoesOnFromTheFirst)
 {
     for (Scheme s : kSchemes) {
         SCOPED_TRACE(schemeName(s));
-        runEngine(s, 20002);  // 20001 passes
-        Outcome whole = Outcome::ofEngine();
+        Outcome whole = runEngine(s, 20002);  // 20001 passes
 
         runEngine(s, 10001);  // 10000 passes ...
         const auto engine = engineFor(s);
@@ -153,8 +140,7 @@ TEST(Continuation, SwitchingSchemesKeepsTheSharedState)
 
 TEST(BaseEngine, CalculationChangesNothing)
 {
-    runEngine(Scheme::Midpoint, 30000);
-    const Outcome before = Outcome::ofEngine();
+    const Outcome before = runEngine(Scheme::Midpoint, 30000);
     CCalcEngine base;
     E::nstep = 30000;
     base.Calculation();
@@ -183,49 +169,9 @@ TEST(StartupRun, MidpointFromTheDefaultStart)
             step += 2 * fullPi;
         EXPECT_NEAR(step * 180 / fullPi, 3.62, 0.01) << "sample " << s;
     }
-}
-
-TEST(StartupRun, RungeKutta4DefaultLength)
-{
-    runEngine(Scheme::RungeKutta4, threebody::kStartNstep);
+    // Fourth order takes other steps to about the same time.
+    EXPECT_TRUE(MatchesPrinted(runEngine(Scheme::RungeKutta4, threebody::kStartNstep).state.time, "6284.998945"));
     EXPECT_EQ(E::count, 100);
-    EXPECT_TRUE(MatchesPrinted(E::time, "6284.998945"));
-}
-
-TEST(DegenerateInputs, RunsCompleteWithIeeeValues)
-{
-    const double inf = std::numeric_limits<double>::infinity();
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    const struct {
-        const char *name;
-        double xp3, factor;
-        bool finite;  // whether the end state stays finite
-    } table[] = {
-        {"planet 2 on planet 1", 1, 1, false},
-        {"planet 2 on the star", 0, 1, false},
-        {"massless planets", 2, 0, true},
-        {"negative masses", 2, -1, true},
-        {"zero total mass", 2, -1.0 / (threebody::kPlanet1Mass + threebody::kPlanet2Mass), false},
-        {"infinite distance", inf, 1, false},
-        {"NaN distance", nan, 1, false},
-        {"inside planet 1", 0.5, 1, true},
-    };
-    for (Scheme s : kSchemes) {
-        for (const auto &row : table) {
-            SCOPED_TRACE(std::string(schemeName(s)) + ": " + row.name);
-            E::data_list[3].x[0] = -5;
-            runEngine(s, 20003, row.xp3, row.factor);
-            EXPECT_EQ(E::count, 3);
-            EXPECT_EQ(E::data_list[3].x[0], -5.0);
-            if (row.finite) {
-                for (int c = 0; c < 3; ++c)
-                    EXPECT_TRUE(std::isfinite(E::xp[c]) && std::isfinite(E::vy[c]));
-                EXPECT_TRUE(std::isfinite(E::am_list[3]));
-            } else {
-                EXPECT_FALSE(std::isfinite(E::am_list[3]));
-            }
-        }
-    }
 }
 
 TEST(DegenerateInputs, CoincidentBodiesStopTheClock)

@@ -7,6 +7,7 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 using E = CCalcEngine;
 
@@ -113,7 +114,7 @@ TEST(SetParam, DegenerateInputsGiveIeeeValues)
 
 namespace {
 
-void setSamples(std::initializer_list<std::array<double, 3>> ams)
+void setSamples(const std::vector<std::array<double, 3>> &ams)
 {
     int n = 0;
     for (const auto &am : ams) {
@@ -126,39 +127,26 @@ void setSamples(std::initializer_list<std::array<double, 3>> ams)
 
 }  // namespace
 
-TEST(Statistics, PopulationVariancesPerBodyAndOfTheTotal)
+TEST(Statistics, PopulationVariancesPerBodyAndOfTheTotalOverTheFirstCountSamples)
 {
-    setSamples({{1, 2, 3}, {3, 2, 1}});
-    E::CalcStDeviation();
-    EXPECT_EQ(E::am_list[0], 1.0);
-    EXPECT_EQ(E::am_list[1], 0.0);
-    EXPECT_EQ(E::am_list[2], 1.0);
-    EXPECT_EQ(E::am_list[3], 0.0);
-
-    setSamples({{0.5, 7, -3}});
-    E::CalcStDeviation();
-    for (double v : E::am_list)
-        EXPECT_EQ(v, 0.0);
-
-    setSamples({{1, 0, 0}, {2, 0, 0}, {3, 0, 0}, {4, 0, 0}});
-    E::CalcStDeviation();
-    EXPECT_EQ(E::am_list[0], 1.25);  // divisor n, not n - 1
-    EXPECT_EQ(E::am_list[3], 1.25);
-}
-
-TEST(Statistics, NoSamplesGiveNaN)
-{
-    E::count = 0;
-    E::CalcStDeviation();
-    for (double v : E::am_list)
-        EXPECT_TRUE(std::isnan(v));
-}
-
-TEST(Statistics, OnlyTheFirstCountSamplesCount)
-{
-    setSamples({{1, 1, 1}, {1, 1, 1}, {50, -9, 1e9}});
-    E::count = 2;
-    E::CalcStDeviation();
-    for (double v : E::am_list)
-        EXPECT_EQ(v, 0.0);
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const struct {
+        std::vector<std::array<double, 3>> samples;
+        int count;
+        std::array<double, 4> variances;
+    } table[] = {
+        {{{1, 2, 3}, {3, 2, 1}}, 2, {1, 0, 1, 0}},
+        {{{0.5, 7, -3}}, 1, {0, 0, 0, 0}},
+        {{{1, 0, 0}, {2, 0, 0}, {3, 0, 0}, {4, 0, 0}}, 4, {1.25, 0, 0, 1.25}},  // divisor n, not n - 1
+        {{{1, 1, 1}, {1, 1, 1}, {50, -9, 1e9}}, 2, {0, 0, 0, 0}},               // only the first count
+        {{}, 0, {nan, nan, nan, nan}},
+    };
+    for (const auto &row : table) {
+        setSamples(row.samples);
+        E::count = row.count;
+        E::CalcStDeviation();
+        for (int i = 0; i < 4; ++i)
+            EXPECT_TRUE(std::isnan(row.variances[i]) ? std::isnan(E::am_list[i]) : E::am_list[i] == row.variances[i])
+                << "variance " << i << " of " << row.count << " samples: " << E::am_list[i];
+    }
 }

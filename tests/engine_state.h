@@ -5,6 +5,7 @@
 #ifndef ENGINE_STATE_H
 #define ENGINE_STATE_H
 
+#include "plain_passes.h"
 #include "three_bodycalc.h"
 
 #include <algorithm>
@@ -35,12 +36,6 @@ struct Outcome {
         std::memcpy(o.am_list, CCalcEngine::am_list, sizeof o.am_list);
         return o;
     }
-    // Puts the state and samples back into the engine.
-    void restore() const
-    {
-        CCalcEngine::setRunState(state);
-        std::copy(samples.begin(), samples.end(), CCalcEngine::data_list);
-    }
 
     // What a run writes, in a fixed order: the bodies' positions and
     // speeds, the statistics, time, dt, dtmin and vp; then the samples.
@@ -62,14 +57,13 @@ struct Outcome {
         return v;
     }
 
-    static bool sameDouble(double a, double b)
+    // A double's bits, every NaN as one and the same.
+    static std::uint64_t bitsOf(double d)
     {
-        if (std::isnan(a) && std::isnan(b))
-            return true;
-        std::uint64_t ia, ib;
-        std::memcpy(&ia, &a, sizeof a);
-        std::memcpy(&ib, &b, sizeof b);
-        return ia == ib;
+        std::uint64_t bits = 0x7ff8000000000000;
+        if (!std::isnan(d))
+            std::memcpy(&bits, &d, sizeof bits);
+        return bits;
     }
 
     // Empty when `got` wrote what this did, else where they first differ.
@@ -80,7 +74,7 @@ struct Outcome {
         for (auto part : {&Outcome::stateValues, &Outcome::sampleValues}) {
             const std::vector<double> want = (this->*part)(), have = (got.*part)();
             for (size_t i = 0; i < want.size(); ++i)
-                if (!sameDouble(want[i], have[i]))
+                if (bitsOf(want[i]) != bitsOf(have[i]))
                     return (part == &Outcome::stateValues ? "value " : "sample value ") + std::to_string(i) + ": " +
                            std::to_string(have[i]) + " instead of " + std::to_string(want[i]);
         }
@@ -99,20 +93,17 @@ inline std::unique_ptr<CCalcEngine> engineFor(threebody::Scheme scheme)
     return nullptr;
 }
 
-inline const char *schemeName(threebody::Scheme scheme)
-{
-    const char *names[] = {"Euler", "midpoint", "fourth order"};
-    return names[int(scheme)];
-}
+using reference::schemeName;
 
 // A whole run of the scheme through its engine, from setParam(xp3, factor).
-inline void runEngine(threebody::Scheme scheme, int nstep, double xp3 = threebody::kStartXp3,
-                      double factor = threebody::kStartFactor)
+inline Outcome runEngine(threebody::Scheme scheme, int nstep, double xp3 = threebody::kStartXp3,
+                         double factor = threebody::kStartFactor)
 {
     const auto engine = engineFor(scheme);  // constructing one resets nstep
     CCalcEngine::setParam(xp3, factor);
     CCalcEngine::nstep = nstep;
     engine->Calculation();
+    return Outcome::ofEngine();
 }
 
 #endif

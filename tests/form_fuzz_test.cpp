@@ -11,16 +11,6 @@
 
 using E = CCalcEngine;
 
-// GCC names AddressSanitizer by a macro, clang by a feature.
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define THREEBODY_CLANG_ASAN 1
-#endif
-#endif
-#ifndef THREEBODY_CLANG_ASAN
-#define THREEBODY_CLANG_ASAN 0
-#endif
-
 namespace {
 
 constexpr int kLongestRun = 20000;
@@ -114,7 +104,7 @@ private slots:
 
     void fiveHundredRunsKeepTheResidentMemory()
     {
-#if defined(__SANITIZE_ADDRESS__) || THREEBODY_CLANG_ASAN
+#if THREEBODY_SANITIZE
         QSKIP("AddressSanitizer holds freed memory in quarantine; the optimised build measures this");
 #endif
         // A first run of each scheme, which settles its path and, under

@@ -177,4 +177,25 @@ void runPlainPasses(threebody::Scheme scheme, double pi, RunState &state)
     }
 }
 
+const threebody::Path &plainPath()
+{
+    static const threebody::Path plain{"plain", 1, [] { return true; }, runPlainPasses};
+    return plain;
+}
+
+void runOn(const threebody::Path &path, threebody::Scheme scheme, int nstep)
+{
+    CCalcEngine::nstep = nstep;
+    RunState state = CCalcEngine::runState();
+    path.run(scheme, threebody::kPi, state);
+    CCalcEngine::setRunState(state);
+    CCalcEngine::CalcStDeviation();
+}
+
+const char *schemeName(threebody::Scheme scheme)
+{
+    static const char *const names[] = {"Euler", "Midpoint", "RungeKutta4"};
+    return names[int(scheme)];
+}
+
 }  // namespace reference
