@@ -6,7 +6,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 . scripts/tools.sh
-
 dpkg-checkbuilddeps 2>/dev/null || apt_install build-dep ./
 needs "$contributor_tools"
 cmake --workflow --preset fuzz >/dev/null

@@ -1,14 +1,10 @@
 #!/usr/bin/env bash
-# The release check: the source package made from the tree and read by
-# lintian; on each release (Debian 12 and 13 by default) the package built
-# from it by sbuild in a clean chroot, with the suites, lintian, piuparts and
-# the autopkgtests (each in a clean testbed), then blhc, hardening-check and
-# reprotest; last, the engine's suites on the other architectures under
-# qemu-user, and the arm64 package cross-built, with its window. Needs root,
-# the rights to mount and chroot, and the network; installs its tools and
-# leaves them. Packages, source package and logs land in build/debian-SUITE.
-#   scripts/release-check.sh [SUITE...]
-#   scripts/release-check.sh --cross        the other architectures only
+# The release check: the source package, and on each release (Debian 12 and
+# 13 by default) the package that sbuild builds from it with its suites,
+# lintian, piuparts and autopkgtests, then blhc, hardening-check, reprotest;
+# the engine's suites on the other architectures, the arm64 package and its
+# window. Needs root, mounts and the network; leaves its tools installed, and
+# packages and logs in build/.   scripts/release-check.sh [SUITE...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/tools.sh
@@ -18,6 +14,7 @@ needs "$release_tools"
 cross_compilers=$(for a in "${architectures[@]}"; do echo "g++-$(dpkg-architecture -a "$a" -qDEB_HOST_GNU_TYPE 2>/dev/null), "; done)
 needs "$cross_compilers cmake, ninja-build, libgtest-dev"
 cross() {  # the engine's suites for each other architecture, under qemu-user
+  local begin=$SECONDS
   for a in "${architectures[@]}"; do
     local start=$SECONDS
     THREEBODY_CROSS_ARCH=$a cmake --workflow --preset cross --fresh >"build/cross-$a.log" 2>&1 ||
@@ -25,9 +22,8 @@ cross() {  # the engine's suites for each other architecture, under qemu-user
     same_tests "build/cross-$a.log" cross "$a"
     echo "== cross: $a in $((SECONDS - start)) s"
   done
-  echo "== cross: every architecture in $SECONDS s"
+  echo "== cross: every architecture in $((SECONDS - begin)) s"
 }
-if [ "${1:-}" = --cross ]; then cross; exit; fi
 suites=("$@")
 [ $# -gt 0 ] || suites=(bookworm trixie)
 arch=$(dpkg --print-architecture)
@@ -35,11 +31,10 @@ mirror=$(cat /etc/apt/sources.list.d/*.sources /etc/apt/sources.list 2>/dev/null
   s/^deb[[:space:]]\+\(\[[^]]*\][[:space:]]*\)\?\([^[:space:]]*\).*/\2/p' | grep -v security | head -n 1 || true)
 [ -n "$mirror" ] || die "no Debian mirror in apt's sources"
 work=$(mktemp -d /var/tmp/release-check.XXXXXX)
-sessions=()
+stages=()  # each a job in a process group of its own (set -m): it and all it started
 cleanup() {
-  # The cross stage has a process group of its own: it and all it started.
-  [ -z "${cross_pid:-}" ] || { kill -- "-$cross_pid" 2>/dev/null; wait "$cross_pid" 2>/dev/null; }
-  for s in "${sessions[@]}"; do schroot -e -c "$s" || true; done
+  for pid in "${stages[@]}"; do kill -- "-$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
+  schroot -l --all-sessions 2>/dev/null | sed -n 's/^session:\(threebody-release-check-\)/\1/p' | xargs -r -n 1 schroot -e -c
   rm -f /etc/schroot/chroot.d/threebody-release-check-*
   rm -rf --one-file-system "$work"
 }
@@ -60,13 +55,14 @@ lintian $lintian_options "$work"/threebody_*_source.changes || die "lintian: the
 source_files=("$work/threebody_$version.orig.tar.gz" "$work"/threebody_*.dsc "$work"/threebody_*.debian.tar.*)
 echo "the source package: $(basename "${source_files[1]}"), lintian-clean"
 
-# One minbase base a release, its apt lists kept, for the build chroot, the
-# testbeds and piuparts; the packages they fetch go to one cache a release,
-# which every session but piuparts's shares (piuparts empties apt's cache).
+# One minbase base a release, its apt lists kept and dpkg without fsync (a
+# throwaway chroot needs no crash safety), for the build chroot, the testbeds
+# and piuparts; the packages they fetch go to one cache a release, which every
+# session but piuparts's shares (piuparts empties apt's cache).
 chroot_for() {  # SUITE
   local base=$work/$1.tar name=threebody-release-check-$1
-  [ -f "$base" ] && return
-  mmdebstrap --quiet --variant=minbase --skip=cleanup/apt/lists --aptopt='Acquire::Check-Valid-Until "false"' "$1" "$base" "$mirror"
+  mmdebstrap --quiet --variant=minbase --skip=cleanup/apt/lists --aptopt='Acquire::Check-Valid-Until "false"' \
+    --dpkgopt=force-unsafe-io "$1" "$base" "$mirror"
   mkdir -p "$work/cache-$1/partial"
   printf '%s\n' '/proc /proc none rw,bind 0 0' '/sys /sys none rw,bind 0 0' '/dev/pts /dev/pts none rw,bind 0 0' \
     'tmpfs /dev/shm tmpfs defaults 0 0' '/var/lib/sbuild/build /build none rw,bind 0 0' >"$work/fstab-piuparts"
@@ -83,7 +79,6 @@ EOF
 package() {  # SUITE [HOST-ARCH]
   local out=$PWD/build/debian-$1${2:+-$2} name=threebody-release-check-$1 start=$SECONDS options=()
   rm -rf "$out" && mkdir -p "$out" && cp "${source_files[@]}" "$out/"
-  chroot_for "$1"
   if [ -n "${2:-}" ]; then
     options=(--host="$2" --profiles=nocheck --no-run-piuparts --no-run-autopkgtest)
   else
@@ -112,25 +107,38 @@ checks() {  # SUITE OUT DEB: the build log's flags, the program's hardening, the
   hardening-check "${options[@]}" "$unpacked/usr/bin/threebody" || die "hardening-check: $1"
   same_tests "$2/sbuild.log" package "$arch"
   grep -E '^(Lintian|Piuparts|Autopkgtest): ' "$2/sbuild.log" | tr '\n' ' ' && echo
+  # What apt fetched, of what the sessions needed: the shared cache held the rest.
+  awk 'function mb(v, u) { return v * (u == "GB" ? 1000 : u == "MB" ? 1 : u == "kB" ? 0.001 : 0.000001) }
+    /^ *Need to get / { split($5, u, "/"); got += mb($4, u[1]); need += u[2] == "" ? mb($4, u[1]) : mb(u[2], $6) }
+    END { printf "apt fetched %.0f MB of the %.0f MB that the sessions installed\n", got, need }' "$2/sbuild.log"
   grep -q "^Reproduction successful" "$2/sbuild.log" || die "reprotest: $1"
 }
 window() {  # SUITE ARCH DEB: the cross-built program's window, under qemu-user in Xvfb
-  local session
-  session=$(schroot -b -c "threebody-release-check-$1") && sessions+=("$session")
-  tar -cf - tests/e2e scripts/qemu-user -C "$(dirname "$3")" "$(basename "$3")" | schroot -r -c "$session" -d /root -- tar -xf -
-  schroot -r -c "$session" -d /root -- sh -ec "dpkg --add-architecture $2; apt-get update -qq
-    apt-get install -y -qq --no-install-recommends ./$(basename "$3") dpkg-dev python3 python3-xlib xvfb qemu-user >/dev/null
-    python3 tests/e2e/e2e_test.py --wrapper 'scripts/qemu-user $2' Window" || die "the $2 program's window"
+  local session status=0
+  session=$(schroot -b -c "threebody-release-check-$1")
+  tar -cf - tests/e2e scripts/qemu-user -C "$(dirname "$3")" "$(basename "$3")" | schroot -r -c "$session" -d /root -- tar -xf - &&
+    schroot -r -c "$session" -d /root -- sh -ec "dpkg --add-architecture $2; apt-get update -qq
+      apt-get install -y -qq --no-install-recommends ./$(basename "$3") dpkg-dev python3 python3-xlib xvfb qemu-user >/dev/null
+      python3 tests/e2e/e2e_test.py --wrapper 'scripts/qemu-user $2' Window" || status=$?
+  schroot -e -c "$session"
+  [ "$status" -eq 0 ] || die "the $2 program's window"
 }
-
 mkdir -p build
-# The cross stage is mostly compiling and the package stage mostly apt and
-# dpkg: side by side they share the two cores.
-setsid -w scripts/release-check.sh --cross >build/cross.log 2>&1 &
-cross_pid=$!
-for suite in "${suites[@]}"; do package "$suite"; done
-package "${suites[0]}" arm64
-status=0 && wait "$cross_pid" || status=$?
-cross_pid=""
-cat build/cross.log
-[ "$status" -eq 0 ] || die "the cross stage failed"
+for suite in "${suites[@]}"; do chroot_for "$suite"; done
+# The stages side by side: the packages are mostly apt and dpkg, the cross
+# stage mostly compiling and emulating, and two cores serve them all.
+set -m
+(package "${suites[0]}"; package "${suites[0]}" arm64) >build/release-check-${suites[0]}.log 2>&1 &
+stages+=($!)
+for suite in "${suites[@]:1}"; do
+  package "$suite" >"build/release-check-$suite.log" 2>&1 &
+  stages+=($!)
+done
+cross >build/cross.log 2>&1 &
+stages+=($!)
+failed=0 && for pid in "${stages[@]}"; do wait "$pid" || failed=1; done
+stages=()
+cat build/release-check-*.log build/cross.log
+[ "$failed" -eq 0 ] || die "a stage failed (above)"
+for a in "${architectures[@]}"; do grep -q "^== cross: $a in " build/cross.log || die "the cross stage did not run $a"; done
+echo "== the release check: $SECONDS s"

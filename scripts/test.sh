@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# The contributor's test command. Installs what the suites need (apt-get, as
-# root or through sudo), then runs the stages named (all by default), stopping
-# at the first failure:
+# The contributor's test command: installs what the suites need (apt-get, as
+# root or through sudo), then runs the stages named (all by default):
 #   release   the optimised build (GCC) and every suite, end-to-end included
 #   sanitize  the compiled suites built with Clang under ASan and UBSan
 #   fuzz      the engine's libFuzzer target for a minute (scripts/fuzz.sh)
@@ -10,7 +9,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/tools.sh
-
 stages=("$@")
 [ $# -gt 0 ] || stages=(release sanitize fuzz)
 for stage in "${stages[@]}"; do
@@ -47,7 +45,6 @@ release() {
 }
 sanitize() { workflow sanitize sanitize; }
 fuzz() { scripts/fuzz.sh 60; }
-
 for stage in "${stages[@]}"; do
   echo "== $stage =="
   start=$SECONDS

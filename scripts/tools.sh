@@ -1,14 +1,12 @@
 # shellcheck shell=bash disable=SC2034  # the lists are the sourcing scripts'
-# Sourced by the scripts: the packages that no field of debian/control fits,
-# named once (Build-Depends holds what the package build and its suites need).
-# Each list is a dependency string as Build-Depends has them.
+# Sourced by the scripts: what no field of debian/control fits (Build-Depends
+# holds what the package build needs), as dependency strings, named once.
 e2e_tools="appstream, at-spi2-core, dbus-bin, dbus-daemon, desktop-file-utils, python3, python3-pil, python3-pyatspi,
   python3-xlib, qt6-svg-plugins | libqt6svg6 (<< 6.6), qt6-wayland, weston, xvfb,
   valgrind [amd64 arm64 armhf i386 ppc64el s390x]"          # tests/e2e against the build tree
 contributor_tools="clang, libclang-rt-dev, llvm, libbenchmark-dev, shellcheck"  # sanitize, fuzz, bench, scripts
 release_tools="sbuild, schroot, mmdebstrap, autopkgtest, piuparts, lintian, blhc, devscripts, qemu-user, dpkg-dev"
 screenshot_tools="xvfb, xauth, xdotool, imagemagick"
-
 export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)} CTEST_PARALLEL_LEVEL=${CTEST_PARALLEL_LEVEL:-$(nproc)}
 die() { echo "$(basename "$0"): $*" >&2; exit 1; }
 # apt-get as root, or through sudo; the lists fetched once a run.
