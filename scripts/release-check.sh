@@ -33,6 +33,7 @@ mirror=$(cat /etc/apt/sources.list.d/*.sources /etc/apt/sources.list 2>/dev/null
 work=$(mktemp -d /var/tmp/release-check.XXXXXX)
 stages=()  # each a job in a process group of its own (set -m): it and all it started
 cleanup() {
+  set +e  # every step, whatever the one before did
   for pid in "${stages[@]}"; do kill -- "-$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
   schroot -l --all-sessions 2>/dev/null | sed -n 's/^session:\(threebody-release-check-\)/\1/p' | xargs -r -n 1 schroot -e -c
   rm -f /etc/schroot/chroot.d/threebody-release-check-*
@@ -107,10 +108,6 @@ checks() {  # SUITE OUT DEB: the build log's flags, the program's hardening, the
   hardening-check "${options[@]}" "$unpacked/usr/bin/threebody" || die "hardening-check: $1"
   same_tests "$2/sbuild.log" package "$arch"
   grep -E '^(Lintian|Piuparts|Autopkgtest): ' "$2/sbuild.log" | tr '\n' ' ' && echo
-  # What apt fetched, of what the sessions needed: the shared cache held the rest.
-  awk 'function mb(v, u) { return v * (u == "GB" ? 1000 : u == "MB" ? 1 : u == "kB" ? 0.001 : 0.000001) }
-    /^ *Need to get / { split($5, u, "/"); got += mb($4, u[1]); need += u[2] == "" ? mb($4, u[1]) : mb(u[2], $6) }
-    END { printf "apt fetched %.0f MB of the %.0f MB that the sessions installed\n", got, need }' "$2/sbuild.log"
   grep -q "^Reproduction successful" "$2/sbuild.log" || die "reprotest: $1"
 }
 window() {  # SUITE ARCH DEB: the cross-built program's window, under qemu-user in Xvfb
@@ -123,7 +120,7 @@ window() {  # SUITE ARCH DEB: the cross-built program's window, under qemu-user 
   schroot -e -c "$session"
   [ "$status" -eq 0 ] || die "the $2 program's window"
 }
-mkdir -p build
+mkdir -p build && rm -f build/release-check-*.log build/cross.log
 for suite in "${suites[@]}"; do chroot_for "$suite"; done
 # The stages side by side: the packages are mostly apt and dpkg, the cross
 # stage mostly compiling and emulating, and two cores serve them all.
@@ -136,9 +133,12 @@ for suite in "${suites[@]:1}"; do
 done
 cross >build/cross.log 2>&1 &
 stages+=($!)
-failed=0 && for pid in "${stages[@]}"; do wait "$pid" || failed=1; done
-stages=()
+# The first stage to fail stops the check; cleanup ends the others.
+while [ "${#stages[@]}" -gt 0 ]; do
+  status=0 && wait -n -p finished "${stages[@]}" || status=$?
+  for i in "${!stages[@]}"; do [ "${stages[i]}" != "${finished:-}" ] || unset 'stages[i]'; done
+  [ "$status" -eq 0 ] || { cat build/release-check-*.log build/cross.log; die "a stage failed (above)"; }
+done
 cat build/release-check-*.log build/cross.log
-[ "$failed" -eq 0 ] || die "a stage failed (above)"
 for a in "${architectures[@]}"; do grep -q "^== cross: $a in " build/cross.log || die "the cross stage did not run $a"; done
 echo "== the release check: $SECONDS s"
