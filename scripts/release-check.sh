@@ -57,20 +57,20 @@ source_files=("$work/threebody_$version.orig.tar.gz" "$work"/threebody_*.dsc "$w
 echo "the source package: $(basename "${source_files[1]}"), lintian-clean"
 
 # One minbase base a release, its apt lists kept and dpkg without fsync (a
-# throwaway chroot needs no crash safety), for the build chroot, the testbeds
-# and piuparts; the packages they fetch go to one cache a release, which every
-# session but piuparts's shares (piuparts empties apt's cache).
+# throwaway chroot needs no crash safety), for the build chroot and testbeds
+# (schroot sessions that share one apt cache) and piuparts (which unpacks it
+# itself, with a pseudo-terminal space of its own, and empties apt's cache).
 chroot_for() {  # SUITE
-  local base=$work/$1.tar name=threebody-release-check-$1
+  local base=$work/$1.tar.gz name=threebody-release-check-$1
   mmdebstrap --quiet --variant=minbase --skip=cleanup/apt/lists --aptopt='Acquire::Check-Valid-Until "false"' \
     --dpkgopt=force-unsafe-io "$1" "$base" "$mirror"
   mkdir -p "$work/cache-$1/partial"
   printf '%s\n' '/proc /proc none rw,bind 0 0' '/sys /sys none rw,bind 0 0' '/dev/pts /dev/pts none rw,bind 0 0' \
-    'tmpfs /dev/shm tmpfs defaults 0 0' '/var/lib/sbuild/build /build none rw,bind 0 0' >"$work/fstab-piuparts"
-  { cat "$work/fstab-piuparts"; echo "$work/cache-$1 /var/cache/apt/archives none rw,bind 0 0"; } >"$work/fstab-$1"
+    'tmpfs /dev/shm tmpfs defaults 0 0' '/var/lib/sbuild/build /build none rw,bind 0 0' \
+    "$work/cache-$1 /var/cache/apt/archives none rw,bind 0 0" >"$work/fstab-$1"
   # schroot reads the fstab path from /etc/schroot.
-  printf '[%s]\ntype=file\nfile=%s\nroot-groups=root\nprofile=sbuild\nsetup.fstab=%s\n\n' \
-    "$name" "$base" "../..$work/fstab-$1" "$name-piuparts" "$base" "../..$work/fstab-piuparts" >"/etc/schroot/chroot.d/$name"
+  printf '[%s]\ntype=file\nfile=%s\nroot-groups=root\nprofile=sbuild\nsetup.fstab=../..%s\n' \
+    "$name" "$base" "$work/fstab-$1" >"/etc/schroot/chroot.d/$name"
 }
 cat >"$work/sbuildrc" <<'EOF'
 $lintian_require_success = 1; $piuparts_require_success = 1; $autopkgtest_require_success = 1;
@@ -85,7 +85,7 @@ package() {  # SUITE [HOST-ARCH]
   else
     # The same bytes from another path, time, locale, time zone, umask and more
     # (without FUSE or user namespaces, file order and host name stay).
-    options=(--run-piuparts --piuparts-opts="--schroot=$name-piuparts -d $1 --keep-sources-list --ignore=/var/cache/debconf/tmp.ci/"
+    options=(--run-piuparts --piuparts-opts="--basetgz=$work/$1.tar.gz -d $1 --keep-sources-list --tmpdir=$work --ignore=/var/cache/debconf/tmp.ci/"
       --run-autopkgtest --autopkgtest-opts="-- schroot $name"
       --finished-build-commands="cd %SBUILD_PKGBUILD_DIR && apt-get install -y -qq --no-install-recommends reprotest faketime >/dev/null && reprotest --vary=-fileordering,-domain_host,-user_group --build-command='DEB_BUILD_OPTIONS=nocheck dpkg-buildpackage -us -uc -b -Pnocheck' . '../*.deb'")
   fi
