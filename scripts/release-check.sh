@@ -72,10 +72,10 @@ chroot_for() {  # SUITE
   printf '[%s]\ntype=file\nfile=%s\nroot-groups=root\nprofile=sbuild\nsetup.fstab=../..%s\n' \
     "$name" "$base" "$work/fstab-$1" >"/etc/schroot/chroot.d/$name"
 }
-cat >"$work/sbuildrc" <<'EOF'
+cat >"$work/sbuildrc" <<'EOF'  # sbuild gives piuparts no PATH, and piuparts runs chroot
 $lintian_require_success = 1; $piuparts_require_success = 1; $autopkgtest_require_success = 1;
-$piuparts_root_args = ''; $autopkgtest_root_args = ''; $apt_keep_downloaded_packages = 1;
-1;
+$autopkgtest_root_args = ''; $apt_keep_downloaded_packages = 1;
+$piuparts_root_args = ['env', 'PATH=/usr/sbin:/usr/bin:/sbin:/bin']; 1;
 EOF
 package() {  # SUITE [HOST-ARCH]
   local out=$PWD/build/debian-$1${2:+-$2} name=threebody-release-check-$1 start=$SECONDS options=()
