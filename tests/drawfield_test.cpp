@@ -15,12 +15,14 @@ namespace {
 
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-// A sample with every body off screen (NaN never makes a dot).
-DATA_LIST hiddenSample()
+// A sample with one body at (x, y), the others off screen (NaN never makes a dot).
+DATA_LIST onlyBodyAt(int body, double x, double y)
 {
     DATA_LIST d{};
     for (int b = 0; b < 3; ++b)
         d.x[b] = d.y[b] = kNaN;
+    d.x[body] = x;
+    d.y[body] = y;
     return d;
 }
 
@@ -73,9 +75,7 @@ private slots:
         QFETCH(int, px);
         QFETCH(int, py);
         for (int body = 0; body < 3; ++body) {
-            samples[0] = hiddenSample();
-            samples[0].x[body] = x;
-            samples[0].y[body] = y;
+            samples[0] = onlyBodyAt(body, x, y);
             view->drawSpot(samples, 1);
             const QImage image = render(*view);
             QCOMPARE(CDrawField::toPixel(150, x), px);
@@ -95,21 +95,15 @@ private slots:
         QVERIFY(hasDot(render(*view), 400, 400, kBodyColours[2]));
 
         // A later sample covers an earlier one.
-        samples[0] = hiddenSample();
-        samples[1] = hiddenSample();
-        samples[0].x[2] = 1;
-        samples[0].y[2] = 0;
-        samples[1].x[0] = 1;
-        samples[1].y[0] = 0;
+        samples[0] = onlyBodyAt(2, 1, 0);
+        samples[1] = onlyBodyAt(0, 1, 0);
         view->drawSpot(samples, 2);
         QVERIFY(hasDot(render(*view), 550, 400, kBodyColours[0]));
     }
 
     void readsTheArrayAgainOnEveryPaint()
     {
-        samples[0] = hiddenSample();
-        samples[0].x[1] = 1;
-        samples[0].y[1] = 0;
+        samples[0] = onlyBodyAt(1, 1, 0);
         view->drawSpot(samples, 1);
         samples[0].x[1] = -1;  // rewritten in place, as a run does
         const QImage image = render(*view);
@@ -121,23 +115,19 @@ private slots:
     // pixel for everything, never mirrored.
     void zoomShowsOnScreen()
     {
-        samples[0] = hiddenSample();
-        samples[0].x[1] = 1;
-        samples[0].y[1] = 0;
+        samples[0] = onlyBodyAt(1, 1, 0);
         view->drawSpot(samples, 1);
         view->show();
         QVERIFY(QTest::qWaitForWindowExposed(view));
-        QTRY_VERIFY(hasDot(onScreen(*view), 550, 400, kBodyColours[1]));
-        view->zoomIn();
-        QTRY_VERIFY(hasDot(onScreen(*view), 560, 400, kBodyColours[1]));
-        view->zoomOut();
-        view->zoomOut();
-        QTRY_VERIFY(hasDot(onScreen(*view), 540, 400, kBodyColours[1]));
-        for (int i = 0; i < 30; ++i)
-            view->zoomOut();
-        QTRY_VERIFY(hasDot(onScreen(*view), 410, 400, kBodyColours[1]));
-        view->zoomIn();
-        QTRY_VERIFY(hasDot(onScreen(*view), 420, 400, kBodyColours[1]));
+        // Planet 1 at x = 1 after each row's clicks: 150, 160 and 140 pixels a unit, the floor, one up.
+        const struct { int ins, outs, px; } rows[] = {{0, 0, 550}, {1, 0, 560}, {0, 2, 540}, {0, 30, 410}, {1, 0, 420}};
+        for (auto [ins, outs, px] : rows) {
+            for (int i = 0; i < ins; ++i)
+                view->zoomIn();
+            for (int i = 0; i < outs; ++i)
+                view->zoomOut();
+            QTRY_VERIFY2(hasDot(onScreen(*view), px, 400, kBodyColours[1]), qPrintable(QString::number(px)));
+        }
     }
 
     // Nothing is drawn without data, nor where a coordinate has no pixel:
@@ -155,7 +145,6 @@ private slots:
             for (double x : {kNaN, -kNaN, inf, -inf, 1e300, -1e300, pastMax, pastMin,
                              std::numeric_limits<double>::max(), std::numeric_limits<double>::lowest()})
                 for (double y : {0.0, x, -x}) {
-                    samples[n] = hiddenSample();
                     std::fill(samples[n].x, samples[n].x + 3, x);
                     std::fill(samples[n].y, samples[n].y + 3, y);
                     ++n;

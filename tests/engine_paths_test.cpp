@@ -129,16 +129,10 @@ TEST(Paths, RunFromStartsWhereSetParamPlacesTheBodies)
     }
 }
 
-TEST(Paths, RunLengthsAroundTheSamplingBoundaries)
+TEST(Paths, RunLengthsAroundTheSamplingBoundariesToTheStartUpRun)
 {
-    for (int nstep : {-5, 0, 1, 2, 3, 10001, 10002})
-        expectAllPathsMatchPlain(fromSetParam("default", 2, 1), nstep);
-}
-
-TEST(Paths, TheStartUpRunMatchesToTheEnd)
-{
-    expectAllPathsMatchPlain(fromSetParam("start-up", threebody::kStartXp3, threebody::kStartFactor),
-                             threebody::kStartNstep);
+    for (int nstep : {-5, 0, 1, 2, 3, 10001, 10002, threebody::kStartNstep})
+        expectAllPathsMatchPlain(fromSetParam("start-up", threebody::kStartXp3, threebody::kStartFactor), nstep);
 }
 
 // Every path this processor has is built and offered; under emulation of a
@@ -164,19 +158,13 @@ TEST(Paths, TheProcessorsPathsAreOfferedAndNoOther)
         EXPECT_EQ(std::find(offered.begin(), offered.end(), missing), offered.end()) << missing << " is offered";
         EXPECT_FALSE(threebody::enginePaths().use(missing)) << missing << " is taken";
     }
-    // Measured with the program's clock: a supported path, kept, and the
-    // engine's state as it was.
+    // Measured with the program's clock, here too (the path choice's own
+    // tests below measure fake paths by a fake clock): what is offered.
     threebody::enginePaths().forget();
-    E::setParam(0.5, 3);
-    E::nstep = 77;
-    const Outcome before = Outcome::ofEngine();
     for (Scheme scheme : kSchemes) {
-        const Path &path = threebody::enginePaths().pathFor(scheme);
-        EXPECT_NE(std::find(offered.begin(), offered.end(), path.name), offered.end()) << path.name;
-        EXPECT_EQ(&threebody::enginePaths().pathFor(scheme), &path);
+        const char *name = threebody::enginePaths().pathFor(scheme).name;
+        EXPECT_NE(std::find(offered.begin(), offered.end(), name), offered.end()) << name;
     }
-    EXPECT_EQ(before.differenceTo(Outcome::ofEngine()), "");
-    EXPECT_EQ(E::nstep, 77);
 }
 
 TEST(Paths, CalculationRunsTheChosenPath)

@@ -46,21 +46,12 @@ class Installation:
         self.system = os.path.realpath(root) == "/"
         # Under emulation everything takes longer: waits are this many times longer.
         self.patience = 5 if self.wrapper else 1
+        self.program = self.path("bin", "threebody")
+        self.desktop_entry = self.path("share", "applications", APP_ID + ".desktop")
+        self.metainfo = self.path("share", "metainfo", APP_ID + ".metainfo.xml")
 
     def path(self, *parts):
         return os.path.join(self.root, "usr", *parts)
-
-    @property
-    def program(self):
-        return self.path("bin", "threebody")
-
-    @property
-    def desktop_entry(self):
-        return self.path("share", "applications", APP_ID + ".desktop")
-
-    @property
-    def metainfo(self):
-        return self.path("share", "metainfo", APP_ID + ".metainfo.xml")
 
     def entry_value(self, key):
         with open(self.desktop_entry) as entry:
@@ -252,9 +243,6 @@ class X11:
         except Exception:
             return None
 
-    def close(self):
-        self.display.close()
-
     def atom(self, name):
         return self.display.intern_atom(name)
 
@@ -278,10 +266,6 @@ class X11:
         found = wait_until(lambda: search(self.display.screen().root) or program.poll() is not None,
                            seconds, step=0.2)
         return None if isinstance(found, bool) else found
-
-    def window_class(self, window):
-        names = window.get_wm_class()
-        return names[1] if names else None
 
     def largest_icon_side(self, window):
         """The largest image in _NET_WM_ICON (width, height, then pixels,

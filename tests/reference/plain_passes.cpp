@@ -71,31 +71,8 @@ struct EulerStep {
     }
 };
 
-// Midpoint: advance with the velocity and acceleration at the half step.
-struct MidpointStep {
-    static void update(RunState &run, const Sums &s1)
-    {
-        const double dt = run.dt;
-        const double h = 0.5 * dt;
-        double xh[3], yh[3], vxh[3], vyh[3];
-        for (int b = 0; b < 3; ++b) {
-            xh[b] = (run.vx[b] * h) + run.xp[b];
-            yh[b] = (run.vy[b] * h) + run.yp[b];
-            vxh[b] = run.vx[b] + (s1.x[b] * h);
-            vyh[b] = run.vy[b] + (s1.y[b] * h);
-        }
-        const Sums s2 = gravity<false>(run, xh, yh);
-        for (int b = 0; b < 3; ++b) {
-            run.xp[b] = (dt * vxh[b]) + run.xp[b];
-            run.yp[b] = (dt * vyh[b]) + run.yp[b];
-            run.vx[b] = (s2.x[b] * dt) + run.vx[b];
-            run.vy[b] = (s2.y[b] * dt) + run.vy[b];
-        }
-    }
-};
-
-// A later Runge-Kutta stage's input: positions moved by w times the
-// velocities v, and velocities by w times the accelerations a.
+// A stage's input: positions moved by w times the velocities v, and
+// velocities by w times the accelerations a.
 struct Stage {
     double x[3], y[3], vx[3], vy[3];
 };
@@ -111,6 +88,22 @@ Stage stage(const RunState &run, const double vx[3], const double vy[3], const S
     }
     return s;
 }
+
+// Midpoint: advance with the velocity and acceleration at the half step.
+struct MidpointStep {
+    static void update(RunState &run, const Sums &s1)
+    {
+        const double dt = run.dt;
+        const Stage half = stage(run, run.vx, run.vy, s1, 0.5 * dt);
+        const Sums s2 = gravity<false>(run, half.x, half.y);
+        for (int b = 0; b < 3; ++b) {
+            run.xp[b] = (dt * half.vx[b]) + run.xp[b];
+            run.yp[b] = (dt * half.vy[b]) + run.yp[b];
+            run.vx[b] = (s2.x[b] * dt) + run.vx[b];
+            run.vy[b] = (s2.y[b] * dt) + run.vy[b];
+        }
+    }
+};
 
 // Classical fourth-order Runge-Kutta on (position, velocity).
 struct RungeKutta4Step {
