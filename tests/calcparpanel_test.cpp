@@ -45,7 +45,7 @@ private slots:
     {
         QFETCH(int, index);
         QFETCH(int, scheme);
-        form->solver()->setCurrentIndex((index + 1) % 3);  // make sure the signal fires
+        // The first is shown from the start, so its row runs what start-up chose.
         form->solver()->setCurrentIndex(index);
         // "update" runs that scheme from the typed inputs, and no other, and
         // the choice holds for the next run; the results replace what a user typed there.
