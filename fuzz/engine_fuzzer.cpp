@@ -18,7 +18,7 @@ constexpr int kCanaryRecords = 4;
 constexpr double kCanary = -123456.75;
 
 // A run on `path`, with the records it may write set to a canary first.
-Outcome runFrom(double xp3, double factor, int nstep, threebody::Scheme scheme, const threebody::Path &path)
+Outcome runWithCanaries(double xp3, double factor, int nstep, threebody::Scheme scheme, const threebody::Path &path)
 {
     E::setParam(xp3, factor);
     E::dtmin = 0.5;
@@ -50,10 +50,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     std::memcpy(&length, bytes + 17, 2);
     const int nstep = length % 3001;
 
-    const Outcome fast = runFrom(xp3, factor, nstep, scheme, path);
+    const Outcome fast = runWithCanaries(xp3, factor, nstep, scheme, path);
     if (fast.state.count != threebody::samplesOfRun(nstep))
         __builtin_trap();
-    if (!fast.differenceTo(runFrom(xp3, factor, nstep, scheme, reference::plainPath())).empty())
+    if (!fast.differenceTo(runWithCanaries(xp3, factor, nstep, scheme, reference::plainPath())).empty())
         __builtin_trap();
     return 0;
 }

@@ -83,7 +83,7 @@ std::vector<Case> startingStates()
 }
 
 // A run on `path` from `c`, with the values a run without passes keeps.
-Outcome runFrom(const Case &c, int nstep, Scheme scheme, const Path &path)
+Outcome runCase(const Case &c, int nstep, Scheme scheme, const Path &path)
 {
     c.setUp();
     E::time = 0.25;
@@ -98,9 +98,9 @@ Outcome runFrom(const Case &c, int nstep, Scheme scheme, const Path &path)
 void expectAllPathsMatchPlain(const Case &c, int nstep)
 {
     for (Scheme scheme : kSchemes) {
-        const Outcome want = runFrom(c, nstep, scheme, reference::plainPath());
+        const Outcome want = runCase(c, nstep, scheme, reference::plainPath());
         for (const Path &path : threebody::enginePaths().supported()) {
-            const std::string difference = want.differenceTo(runFrom(c, nstep, scheme, path));
+            const std::string difference = want.differenceTo(runCase(c, nstep, scheme, path));
             EXPECT_EQ(difference, "") << c.name << ", " << schemeName(scheme) << ", " << path.name << ", nstep "
                                       << nstep;
         }
