@@ -1,5 +1,6 @@
 #include "CalcWindow.h"
 #include "StartUp.h"
+#include "StartupMessages.h"
 
 #include <QApplication>
 #include <QIcon>

@@ -5,7 +5,7 @@
 #include "CalcParPanel.h"
 #include "CalcWindow.h"
 #include "DrawField.h"
-#include "StartUp.h"
+#include "StartupMessages.h"
 
 #include <QStatusBar>
 #include <QtTest>
@@ -17,6 +17,8 @@ private slots:
     void arrangement()
     {
         CalcWindow window;
+        // What the program asks for; a window manager may place it elsewhere.
+        QCOMPARE(window.geometry(), QRect(QPoint(100, 100), QPoint(1099, 899)));
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         // The plot's origin, pixel (400, 400), lies a layout margin in from

@@ -19,11 +19,4 @@ struct SchemeEngines {
 // combo box shows, and shows the midpoint run from xp3 2 and factor 1.
 void startUp(CCalcParPanel &panel, CDrawField &view, SchemeEngines &engines);
 
-// The toolkit's messages while QApplication starts: held back, so that a
-// fatal one (no display can be opened) ends the program with one line of
-// ours instead of the toolkit's; every other one is passed on, with its
-// type, by releaseStartupMessages(), after which messages flow as usual.
-void holdStartupMessages();
-void releaseStartupMessages();
-
 #endif

@@ -83,16 +83,53 @@ class Window(OnX11, unittest.TestCase):
         self.assertTrue(all(q > 20 for q in quadrants), quadrants)
         self.close(x11, program, window)
 
-    def test_without_a_display_it_says_so_in_one_line(self):
-        for display in (None, ":4999"):
-            env = {"DISPLAY": display} if display else {}
-            program = self.session.start_program(env=env, stderr=subprocess.PIPE)
-            output = harness.read_until(program.stderr, lambda text: False, 60 * INSTALLATION.patience)
-            self.assertEqual(program.wait(10), 1, output)
-            # One line, ours, instead of the toolkit's messages and abort.
-            self.assertEqual(output.count("\n"), 1, output)
-            self.assertIn("cannot open a display", output)
-            self.assertIn("xvfb-run", output)
+    def test_a_start_that_fails_says_why(self):
+        display = self.session.xvfb()  # reachable, for the rows that do not unset it
+        xcb, wayland = self.platform_plugins()
+        broken = self.session.make("broken-plugins")
+        os.makedirs(os.path.join(broken, "platforms"))
+        with open(xcb, "rb") as plugin, open(os.path.join(broken, "platforms", os.path.basename(xcb)), "wb") as copy:
+            # The same plugin, but needing a library that no system has.
+            copy.write(plugin.read().replace(b"libQt6XcbQpa.so.6", b"libQt6XcbQpa.so.0"))
+        ours, toolkit = "cannot open a display", "This application failed to start"
+        for name, args, env, must, must_not in (
+                ("no display variables", [], {"DISPLAY": None},
+                 [ours + ": neither DISPLAY nor WAYLAND_DISPLAY is set", "xvfb-run"], [toolkit]),
+                ("an X11 display where nothing listens", [], {"DISPLAY": ":4999"},
+                 [ours + ": the X11 display :4999 cannot be reached", "xvfb-run"], [toolkit]),
+                ("an unknown platform: the toolkit's warning, then its fatal message", ["-platform", "nosuch"], {},
+                 ['qt.qpa.plugin: Could not find the Qt platform plugin "nosuch"', toolkit, "Available platform plugins"],
+                 [ours]),
+                ("Wayland without a compositor", ["-platform", "wayland"], {"WAYLAND_DISPLAY": "threebody-none"},
+                 [ours + ": the Wayland display threebody-none cannot be reached", "-platform xcb"] if wayland
+                 else ['Could not find the Qt platform plugin "wayland"', toolkit], ["xvfb-run"] + ([toolkit] if wayland else [ours])),
+                ("a platform plugin that cannot load", [], {"QT_PLUGIN_PATH": broken},
+                 ['Could not load the Qt platform plugin "xcb"', toolkit,
+                  "(libQt6XcbQpa.so.0: cannot open shared object file"], [ours])):
+            with self.subTest(name):
+                program = self.session.start_program(args=args, env=env, stderr=subprocess.PIPE)
+                try:
+                    output = program.communicate(timeout=60 * INSTALLATION.patience)[1].decode(errors="replace")
+                except subprocess.TimeoutExpired:
+                    self.fail(f"the program did not end: it started on {display}, or hangs")
+                self.assertEqual(program.returncode, 1, output)  # not the abort of a fatal message
+                for words in must:
+                    self.assertIn(words, output)
+                for words in must_not:
+                    self.assertNotIn(words, output)
+                if any(words.startswith(ours) for words in must):  # our one line instead of the toolkit's
+                    self.assertEqual(output.count("\n"), 1, output)
+
+    def platform_plugins(self):
+        """The toolkit's xcb plugin for the program's processor, and whether a
+        Wayland plugin lies beside it (qt6-wayland is only recommended)."""
+        def machine(path):  # ELF's e_machine
+            with open(path, "rb") as f:
+                return f.read(20)[18:]
+        xcb = [p for p in glob.glob("/usr/lib/*/qt6/plugins/platforms/libqxcb.so")
+               if machine(p) == machine(INSTALLATION.program)]
+        self.assertEqual(len(xcb), 1, "the toolkit's xcb plugin")
+        return xcb[0], bool(glob.glob(os.path.join(os.path.dirname(xcb[0]), "libqwayland-*.so")))
 
     def test_toolkit_messages_keep_their_type_and_flow_after_start_up(self):
         # Start-up's messages are held back only so that the line above can

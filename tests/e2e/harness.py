@@ -108,14 +108,16 @@ class Session(contextlib.ExitStack):
 
     def start_program(self, args=(), env=None, wrapper=(), **popen):
         """The program, under the installation's wrapper (qemu-user) and
-        `wrapper` (valgrind) if any, in this session's environment. What it
-        prints goes to program_output() unless `popen` says otherwise."""
+        `wrapper` (valgrind) if any, in this session's environment with `env`
+        over it (None unsets). What it prints goes to program_output() unless
+        `popen` says otherwise."""
         argv = list(wrapper) + self.installation.wrapper + [self.installation.program] + list(args)
         if "stderr" not in popen:
             log = open(self.program_log, "w")
             self.callback(log.close)
             popen.update(stdout=log, stderr=subprocess.STDOUT)
-        return self.start(argv, env=dict(self.env, **(env or {})), **popen)
+        env = {k: v for k, v in dict(self.env, **(env or {})).items() if v is not None}
+        return self.start(argv, env=env, **popen)
 
     def program_output(self):
         if not os.path.exists(self.program_log):
