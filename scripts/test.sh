@@ -11,21 +11,15 @@ cd "$(dirname "$0")/.."
 . scripts/tools.sh
 stages=("$@")
 [ $# -gt 0 ] || stages=(release sanitize fuzz)
-for stage in "${stages[@]}"; do
-  [[ $stage == @(release|sanitize|fuzz) ]] || die "unknown stage '$stage' (release sanitize fuzz)"
-done
+for stage in "${stages[@]}"; do [[ $stage == @(release|sanitize|fuzz) ]] || die "unknown stage '$stage' (release sanitize fuzz)"; done
 machine_configuration() {
   dpkg --print-foreign-architectures
   find /etc/apt \( -name sources.list -o -path '/etc/apt/sources.list.d/*' \) -type f -exec sha256sum {} + | sort
 }
 configuration=$(machine_configuration)
 mkdir -p build
-packages() { dpkg-query -W -f='${db:Status-Abbrev} ${Package}\n' | sed -n 's/^ii  *//p' | sort; }
-packages >build/packages-before.txt
-dpkg-checkbuilddeps 2>/dev/null || apt_install build-dep ./
-needs "$e2e_tools, $contributor_tools"
-new=$(packages | comm -13 build/packages-before.txt -)
-echo "test.sh: installed $(echo -n "$new" | grep -c '^') packages${new:+: $(echo $new)}"
+tools() { dpkg-checkbuilddeps 2>/dev/null || apt_install build-dep ./; needs "$e2e_tools, $(runtime_depends), $contributor_tools"; }
+report_installs tools
 
 export THREEBODY_REQUIRE_ALL_TESTS=1  # every test tool is installed here
 arch=$(dpkg --print-architecture)

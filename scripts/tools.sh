@@ -2,8 +2,7 @@
 # Sourced by the scripts: what no field of debian/control fits (Build-Depends
 # holds what the package build needs), as dependency strings, named once.
 e2e_tools="appstream, at-spi2-core, dbus-bin, dbus-daemon, desktop-file-utils, python3, python3-pil, python3-pyatspi,
-  python3-xlib, qt6-svg-plugins | libqt6svg6 (<< 6.6), qt6-wayland, weston, xvfb,
-  valgrind [amd64 arm64 armhf i386 ppc64el s390x]"          # tests/e2e against the build tree
+  python3-xlib, weston, xvfb, valgrind [amd64 arm64 armhf i386 ppc64el s390x]"  # tests/e2e against the build tree
 contributor_tools="clang, libclang-rt-dev, llvm, libbenchmark-dev, shellcheck"  # sanitize, fuzz, bench, scripts
 release_tools="sbuild, schroot, mmdebstrap, autopkgtest, piuparts, lintian, blhc, devscripts, qemu-user, dpkg-dev"
 screenshot_tools="xvfb, xauth, xdotool, imagemagick"
@@ -16,6 +15,15 @@ apt_install() {
   [ -n "${apt_updated:-}" ] || { $sudo apt-get update -qq && apt_updated=1; }
   DEBIAN_FRONTEND=noninteractive $sudo apt-get "$@" -y -qq --no-install-recommends >/dev/null
 }
+report_installs() {  # COMMAND...: runs it, then says in one line which packages it installed
+  installed >build/packages-before.txt; "$@"
+  local new; new=$(installed | comm -13 build/packages-before.txt -)
+  echo "$(basename "$0"): installed $(echo -n "$new" | grep -c '^') packages${new:+: $(echo $new)}"
+}
+installed() { dpkg-query -W -f='${db:Status-Abbrev} ${Package}\n' | sed -n 's/^ii  *//p' | sort; }
+# What the installed package brings at run time (debian/control's Depends and
+# Recommends but the substitution variables), as one dependency string.
+runtime_depends() { awk '/^Package:/ { p = 1 } /^[^ ]/ { f = p && /^(Depends|Recommends):/ } f && /^ [^$]/' debian/control | tr -d '\n' | sed 's/,$//'; }
 # Installs what a dependency string names unless it is satisfied already.
 needs() {
   local deps
