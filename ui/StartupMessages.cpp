@@ -69,7 +69,9 @@ void say(const QString &line)
 {
     static const QString x11Failed = QStringLiteral("could not connect to display");
     static const QString waylandFailed = QStringLiteral("Failed to create wl_display");
-    static const QRegularExpression notLoaded(QStringLiteral(R"re(^Could not load the Qt platform plugin "([^"]*)")re"));
+    // Qt 6.5 and later add, whenever xcb fails, that it may lack xcb-cursor.
+    static const QRegularExpression notLoaded(
+        QStringLiteral(R"re(^Could not load the Qt platform plugin "([^"]*)"|needed to load the Qt (xcb) platform plugin)re"));
     static const QString notFound = QStringLiteral("Could not find the Qt platform plugin");
 
     bool x11 = false, wayland = false, otherCause = false;
@@ -84,7 +86,7 @@ void say(const QString &line)
         } else if (m.text.startsWith(waylandFailed)) {
             wayland = true;
         } else if (plugin.hasMatch()) {
-            const QString name = plugin.captured(1);
+            const QString name = plugin.captured(1) + plugin.captured(2);
             otherCause |= !(name == "xcb" && x11) && !(name.startsWith("wayland") && wayland);
         } else {
             otherCause |= m.text.startsWith(notFound);

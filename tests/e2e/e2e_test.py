@@ -105,7 +105,7 @@ class Window(OnX11, unittest.TestCase):
                  else ['Could not find the Qt platform plugin "wayland"', toolkit], ["xvfb-run"] + ([toolkit] if wayland else [ours])),
                 ("a platform plugin that cannot load", [], {"QT_PLUGIN_PATH": broken},
                  ['Could not load the Qt platform plugin "xcb"', toolkit,
-                  "(libQt6XcbQpa.so.0: cannot open shared object file"], [ours])):
+                  "libQt6XcbQpa.so.0: cannot open shared object file"], [ours])):
             with self.subTest(name):
                 program = self.session.start_program(args=args, env=env, stderr=subprocess.PIPE)
                 try:
