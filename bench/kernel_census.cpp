@@ -3,7 +3,8 @@
 // floor's unit time follows the kernel whenever it changes.
 #include "kernel_census.h"
 
-#include "three_bodycalc.h"
+#include "constants.h"
+#include "run_state.h"
 
 namespace {
 

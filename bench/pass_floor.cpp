@@ -1,11 +1,9 @@
 #include "pass_floor.h"
 
-#include "constants.h"
 #include "kernel_census.h"
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 
 #if THREEBODY_X86
 #include <immintrin.h>
@@ -18,19 +16,6 @@ namespace passfloor {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// The best of several timings, in ns per `per` operations.
-template <class Body>
-double bestNs(Body body, double per)
-{
-    double best = 1e300;
-    for (int trial = 0; trial < 7; ++trial) {
-        const auto t0 = Clock::now();
-        body();
-        best = std::min(best, std::chrono::duration<double, std::nano>(Clock::now() - t0).count() / per);
-    }
-    return best;
-}
 
 // Eight independent chains keep the unit busy: each instruction waits only
 // for its own chain's last one. a = 3 / a and a = 1.9 * sqrt(a) keep the
@@ -80,96 +65,6 @@ __attribute__((target("avx2"), always_inline)) inline V4 sqrt256(V4 a) { return 
 UNIT_KERNEL(unit256, __attribute__((target("avx2"))), V4, sqrt256)
 #endif
 
-// The loop-carried chain of one pair lane in scalars: a body moving about a
-// fixed one of unit mass, with the kernel's operations in its order. Only
-// what the next pass's positions wait on is here.
-struct Lane {
-    double x, y, vx, vy;
-};
-
-// Keeps the compiler from merging the three compares of equal ratios.
-inline double opaque(double v)
-{
-#if THREEBODY_X86
-    asm("" : "+x"(v));
-#elif defined(__aarch64__)
-    asm("" : "+w"(v));
-#endif
-    return v;
-}
-
-struct Accel {
-    double x, y;
-};
-
-inline Accel accelerations(double dx, double dy, double r)
-{
-    const double rr = r * r;
-    const double f = -1.0 / rr;
-    const double ax = (dx * f) / r, ay = (dy * f) / r;
-    // Row sums: the pair's term among the diagonal's zero and a third term.
-    return {((0.0 + ax) + 0.0) + 0.0, ((0.0 + ay) + 0.0) + 0.0};
-}
-
-// The fixed body sits at `at` (0, from memory, so that the subtractions stay).
-inline Accel gravity(double px, double py, double at)
-{
-    const double dx = px - at, dy = py - at;
-    return accelerations(dx, dy, std::sqrt(dx * dx + dy * dy));
-}
-
-template <Scheme scheme>
-Lane pass(Lane s, double twoPi, double at)
-{
-    const double dx = s.x - at, dy = s.y - at, dvx = s.vx - at, dvy = s.vy - at;
-    const double r = std::sqrt(dx * dx + dy * dy), v = std::sqrt(dvx * dvx + dvy * dvy);
-    const double ratio = r / v;
-    double dtmin = threebody::kLargestRatio;
-    for (int p = 0; p < 3; ++p)
-        if (opaque(ratio) < dtmin)
-            dtmin = ratio;
-    const double dt = (twoPi * dtmin) * threebody::kStepFraction;
-    const Accel a1 = accelerations(dx, dy, r);
-    if constexpr (scheme == Scheme::Euler) {
-        return {(dt * s.vx) + s.x, (dt * s.vy) + s.y, s.vx + (a1.x * dt), s.vy + (a1.y * dt)};
-    } else if constexpr (scheme == Scheme::Midpoint) {
-        const double h = 0.5 * dt;
-        const Accel a2 = gravity((s.vx * h) + s.x, (s.vy * h) + s.y, at);
-        const double vxh = s.vx + (a1.x * h), vyh = s.vy + (a1.y * h);
-        return {(dt * vxh) + s.x, (dt * vyh) + s.y, (a2.x * dt) + s.vx, (a2.y * dt) + s.vy};
-    } else {
-        const double h = 0.5 * dt;
-        const double v2x = (a1.x * h) + s.vx, v2y = (a1.y * h) + s.vy;
-        const Accel a2 = gravity((s.vx * h) + s.x, (s.vy * h) + s.y, at);
-        const double v3x = (a2.x * h) + s.vx, v3y = (a2.y * h) + s.vy;
-        const Accel a3 = gravity((v2x * h) + s.x, (v2y * h) + s.y, at);
-        const double v4x = (a3.x * dt) + s.vx, v4y = (a3.y * dt) + s.vy;
-        const Accel a4 = gravity((v3x * dt) + s.x, (v3y * dt) + s.y, at);
-        return {((((s.vx / 6.0) + (v2x / 3.0)) + (v3x / 3.0)) + (v4x / 6.0)) * dt + s.x,
-                ((((s.vy / 6.0) + (v2y / 3.0)) + (v3y / 3.0)) + (v4y / 6.0)) * dt + s.y,
-                ((((a1.x / 6.0) + (a2.x / 3.0)) + (a3.x / 3.0)) + (a4.x / 6.0)) * dt + s.vx,
-                ((((a1.y / 6.0) + (a2.y / 3.0)) + (a3.y / 3.0)) + (a4.y / 6.0)) * dt + s.vy};
-    }
-}
-
-template <Scheme scheme>
-double chain()
-{
-    constexpr int kPasses = 20000;
-    Lane s{1.0, 0.0, 0.0, 1.0};
-    volatile double origin = 0.0;
-    const double at = origin;
-    const double ns = bestNs(
-        [&] {
-            for (int k = 0; k < kPasses; ++k)
-                s = pass<scheme>(s, threebody::kPi + threebody::kPi, at);
-        },
-        kPasses);
-    volatile double sink = s.x;
-    (void)sink;
-    return ns;
-}
-
 }  // namespace
 
 UnitCosts measureUnit()
@@ -183,16 +78,6 @@ UnitCosts measureUnit()
             c.divide[1] = unit256(false), c.root[1] = unit256(true);
 #endif
     return c;
-}
-
-double chainNs(Scheme scheme)
-{
-    switch (scheme) {
-    case Scheme::Euler: return chain<Scheme::Euler>();
-    case Scheme::Midpoint: return chain<Scheme::Midpoint>();
-    case Scheme::RungeKutta4: return chain<Scheme::RungeKutta4>();
-    }
-    return 0;
 }
 
 // On four-lane paths a pair is two instructions and a single one one; the

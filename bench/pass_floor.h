@@ -1,6 +1,6 @@
 // The least time a pass can take on this processor: the larger of
 //  (a) the latency of its loop-carried chain, from one pass's positions to
-//      the next's, measured by running that chain alone, and
+//      the next's: the engine's kernel run on one lane (kernel_chain.cpp), and
 //  (b) the time the unit that does square roots and divisions needs for the
 //      pass's roots and divisions, from measured times per instruction.
 #ifndef PASS_FLOOR_H

@@ -16,13 +16,14 @@
 // operations, in the order, of the pair-by-pair evaluation, so the results
 // are bit-identical to it.
 
-#include "three_bodycalc.h"
+#include "constants.h"
+#include "run_state.h"
 
 namespace {
 
 #define KERNEL_INLINE inline __attribute__((always_inline))
 
-struct Bodies {
+struct BodyLanes {
     Lanes x, y, vx, vy;
 };
 
@@ -64,7 +65,7 @@ KERNEL_INLINE PairGeometry geometry(Lanes px, Lanes py)
 
 // Stage 1's geometry with the step search: the ratio r / v of each pair
 // lowers dtmin, and v of pair (1,2), the last one visited, is the pass's vp.
-KERNEL_INLINE PairGeometry searchStep(const Bodies &s, double &dtmin, double &vp)
+KERNEL_INLINE PairGeometry searchStep(const BodyLanes &s, double &dtmin, double &vp)
 {
     PairGeometry g = differences(s.x, s.y);
     const Lanes dvx = pairTarget(s.vx) - pairSource(s.vx);
@@ -100,7 +101,7 @@ KERNEL_INLINE Sums gravity(Lanes px, Lanes py, const Masses &m) { return acceler
 // waits for stage 2, and the unit that roots and divisions share serves the
 // older instructions first.
 struct EulerUpdate {
-    KERNEL_INLINE static void apply(Bodies &s, const PairGeometry &g1, double dtScalar, const Masses &m)
+    KERNEL_INLINE static void apply(BodyLanes &s, const PairGeometry &g1, double dtScalar, const Masses &m)
     {
         const Sums s1 = accelerations(g1, m);
         const Lanes dt = splat(dtScalar);
@@ -112,7 +113,7 @@ struct EulerUpdate {
 };
 
 struct MidpointUpdate {
-    KERNEL_INLINE static void apply(Bodies &s, const PairGeometry &g1, double dtScalar, const Masses &m)
+    KERNEL_INLINE static void apply(BodyLanes &s, const PairGeometry &g1, double dtScalar, const Masses &m)
     {
         const Lanes dt = splat(dtScalar);
         const Lanes h = splat(0.5 * dtScalar);
@@ -130,7 +131,7 @@ struct MidpointUpdate {
 
 // Classical fourth-order Runge-Kutta on (position, velocity).
 struct RungeKutta4Update {
-    KERNEL_INLINE static void apply(Bodies &s, const PairGeometry &g1, double dtScalar, const Masses &m)
+    KERNEL_INLINE static void apply(BodyLanes &s, const PairGeometry &g1, double dtScalar, const Masses &m)
     {
         const Lanes dt = splat(dtScalar);
         const Lanes h = splat(0.5 * dtScalar);
@@ -158,7 +159,7 @@ struct RungeKutta4Update {
     }
 };
 
-KERNEL_INLINE void takeSample(DATA_LIST &d, const Bodies &s)
+KERNEL_INLINE void takeSample(DATA_LIST &d, const BodyLanes &s)
 {
     const LanesPair roots = sqrtBoth(s.x * s.x + s.y * s.y, s.vx * s.vx + s.vy * s.vy);
     const Lanes am = roots.first * roots.second;
@@ -178,9 +179,9 @@ KERNEL_INLINE void runLoop(threebody::RunState &st, double pi)
     if (st.nstep <= 1)
         return;
 
-    Bodies s{load3(st.xp), load3(st.yp), load3(st.vx), load3(st.vy)};
-    const double forward[3] = {-st.mp[0], -st.mp[0], -st.mp[1]};
-    const double reverse[3] = {-st.mp[1], -st.mp[2], -st.mp[2]};
+    BodyLanes s{load3(st.bodies.xp), load3(st.bodies.yp), load3(st.bodies.vx), load3(st.bodies.vy)};
+    const double forward[3] = {-st.bodies.mp[0], -st.bodies.mp[0], -st.bodies.mp[1]};
+    const double reverse[3] = {-st.bodies.mp[1], -st.bodies.mp[2], -st.bodies.mp[2]};
     const Masses m{load3(forward), load3(reverse)};
     const double twoPi = pi + pi;
     double time = st.time;
@@ -203,10 +204,10 @@ KERNEL_INLINE void runLoop(threebody::RunState &st, double pi)
         }
     }
 
-    store3(st.xp, s.x);
-    store3(st.yp, s.y);
-    store3(st.vx, s.vx);
-    store3(st.vy, s.vy);
+    store3(st.bodies.xp, s.x);
+    store3(st.bodies.yp, s.y);
+    store3(st.bodies.vx, s.vx);
+    store3(st.bodies.vy, s.vy);
     st.time = time;
     st.dt = dt;
     st.dtmin = dtmin;

@@ -1,6 +1,6 @@
 #include "simd_path.h"
 
-#include "three_bodycalc.h"
+#include "constants.h"
 
 namespace threebody {
 

@@ -4,6 +4,8 @@
 #ifndef SIMD_PATH_H
 #define SIMD_PATH_H
 
+#include "run_state.h"
+
 #include <chrono>
 #include <functional>
 #include <iterator>
@@ -11,11 +13,6 @@
 #include <vector>
 
 namespace threebody {
-
-struct RunState;
-
-enum class Scheme { Euler, Midpoint, RungeKutta4 };
-inline constexpr Scheme kSchemes[] = {Scheme::Euler, Scheme::Midpoint, Scheme::RungeKutta4};
 
 struct Path {
     const char *name;

@@ -1,82 +1,35 @@
 #include "three_bodycalc.h"
 
-#include <cmath>
+#include "simd_path.h"
+
+#include <array>
 #include <cstring>
+#include <utility>
 
-int CCalcEngine::maxtime = 0;
-int CCalcEngine::nstep = 0;
-int CCalcEngine::count = 0;
-double CCalcEngine::dtmin = 0;
-double CCalcEngine::dt = 0;
-double CCalcEngine::time = 0;
-double CCalcEngine::xp[3] = {};
-double CCalcEngine::yp[3] = {};
-double CCalcEngine::vx[3] = {};
-double CCalcEngine::vy[3] = {};
-double CCalcEngine::mp[3] = {};
-double CCalcEngine::xg = 0;
-double CCalcEngine::yg = 0;
-double CCalcEngine::vxg = 0;
-double CCalcEngine::vyg = 0;
-double CCalcEngine::vp = 0;
-double CCalcEngine::am_list[4] = {};
-double CCalcEngine::factor = 0;
-DATA_LIST CCalcEngine::data_list[threebody::kMaxSamples] = {};
+namespace {
 
-namespace threebody {
-
-Start startOf(double xp3, double factor)
+// Each class-wide array of the bodies beside its field in a Bodies value.
+using E = CCalcEngine;
+std::array<std::pair<double *, double *>, 5> fieldsOf(threebody::Bodies &b)
 {
-    Start s{};
-    s.xp[0] = 0;
-    s.xp[1] = kPlanet1Distance;
-    s.xp[2] = xp3;
-
-    s.mp[0] = kStarMass;
-    s.mp[1] = factor * kPlanet1Mass;
-    s.mp[2] = factor * kPlanet2Mass;
-
-    // Circular speed about the star for the planet's real distance.
-    s.vy[1] = std::sqrt(s.mp[0] + s.mp[1]) / std::sqrt(std::fabs(s.xp[1]));
-    s.vy[2] = std::sqrt(s.mp[0] + s.mp[2]) / std::sqrt(std::fabs(s.xp[2]));
-
-    double m = 0, sx = 0, sy = 0, svx = 0, svy = 0;
-    for (int i = 0; i < 3; ++i) {
-        m += s.mp[i];
-        sx += s.mp[i] * s.xp[i];
-        sy += s.mp[i] * s.yp[i];
-        svx += s.mp[i] * s.vx[i];
-        svy += s.mp[i] * s.vy[i];
-    }
-    s.xg = sx / m;
-    s.yg = sy / m;
-    s.vxg = svx / m;
-    s.vyg = svy / m;
-
-    for (int i = 0; i < 3; ++i) {
-        s.xp[i] -= s.xg;
-        s.yp[i] -= s.yg;
-        s.vx[i] -= s.vxg;
-        s.vy[i] -= s.vyg;
-    }
-    return s;
+    return {{{b.xp, E::xp}, {b.yp, E::yp}, {b.vx, E::vx}, {b.vy, E::vy}, {b.mp, E::mp}}};
 }
 
-RunState runFrom(const Start &start, int nstep, DATA_LIST *samples, int capacity)
+threebody::Bodies classWideBodies()
 {
-    RunState r{};
-    std::memcpy(r.xp, start.xp, sizeof r.xp);
-    std::memcpy(r.yp, start.yp, sizeof r.yp);
-    std::memcpy(r.vx, start.vx, sizeof r.vx);
-    std::memcpy(r.vy, start.vy, sizeof r.vy);
-    std::memcpy(r.mp, start.mp, sizeof r.mp);
-    r.nstep = nstep;
-    r.samples = samples;
-    r.capacity = capacity;
-    return r;
+    threebody::Bodies b;
+    for (auto [field, array] : fieldsOf(b))
+        std::memcpy(field, array, sizeof E::xp);
+    return b;
 }
 
-}  // namespace threebody
+void setClassWideBodies(threebody::Bodies b)
+{
+    for (auto [field, array] : fieldsOf(b))
+        std::memcpy(array, field, sizeof E::xp);
+}
+
+}  // namespace
 
 CCalcEngine::CCalcEngine() : pi(threebody::kPi)
 {
@@ -91,11 +44,7 @@ void CCalcEngine::setParam(double xp3, double factor_)
     const threebody::Start s = threebody::startOf(xp3, factor_);
     factor = factor_;
     time = 0;
-    std::memcpy(xp, s.xp, sizeof xp);
-    std::memcpy(yp, s.yp, sizeof yp);
-    std::memcpy(vx, s.vx, sizeof vx);
-    std::memcpy(vy, s.vy, sizeof vy);
-    std::memcpy(mp, s.mp, sizeof mp);
+    setClassWideBodies(s.bodies);
     xg = s.xg;
     yg = s.yg;
     vxg = s.vxg;
@@ -104,30 +53,12 @@ void CCalcEngine::setParam(double xp3, double factor_)
 
 threebody::RunState CCalcEngine::runState()
 {
-    threebody::RunState r{};
-    std::memcpy(r.xp, xp, sizeof r.xp);
-    std::memcpy(r.yp, yp, sizeof r.yp);
-    std::memcpy(r.vx, vx, sizeof r.vx);
-    std::memcpy(r.vy, vy, sizeof r.vy);
-    std::memcpy(r.mp, mp, sizeof r.mp);
-    r.time = time;
-    r.dt = dt;
-    r.dtmin = dtmin;
-    r.vp = vp;
-    r.nstep = nstep;
-    r.count = count;
-    r.samples = data_list;
-    r.capacity = threebody::kMaxSamples;
-    return r;
+    return threebody::RunState{classWideBodies(), time, dt, dtmin, vp, nstep, count, data_list, threebody::kMaxSamples};
 }
 
 void CCalcEngine::setRunState(const threebody::RunState &r)
 {
-    std::memcpy(xp, r.xp, sizeof xp);
-    std::memcpy(yp, r.yp, sizeof yp);
-    std::memcpy(vx, r.vx, sizeof vx);
-    std::memcpy(vy, r.vy, sizeof vy);
-    std::memcpy(mp, r.mp, sizeof mp);
+    setClassWideBodies(r.bodies);
     time = r.time;
     dt = r.dt;
     dtmin = r.dtmin;

@@ -1,7 +1,9 @@
-// Planar three-body simulation (star, planet 1, planet 2; G = 1).
+// The top of the engine: planar three-body simulation (star, planet 1,
+// planet 2; G = 1) as the user interface sees it.
 //
 // All simulation state is class-wide so that the three scheme objects work on
-// one and the same system and the user interface can read it by name.
+// one and the same system and the user interface can read it by name. A run
+// loads it into a RunState, runs the passes on that, and stores it back.
 // Every floating-point operation and its order are fixed: results are
 // reproducible to the last bit (build with -ffp-contract=off).
 #ifndef THREE_BODYCALC_H
@@ -9,13 +11,6 @@
 
 #include "constants.h"
 #include "run_state.h"
-#include "simd_path.h"
-
-struct DATA_LIST {
-    double x[3];
-    double y[3];
-    double am[3];  // distance from the origin times speed, per body
-};
 
 class CCalcEngine {
 public:
@@ -34,23 +29,16 @@ public:
 
     double pi;
 
-    static int maxtime;
-    static int nstep;
-    static int count;
-    static double dtmin;
-    static double dt;
-    static double time;
-    static double xp[3];
-    static double yp[3];
-    static double vx[3];
-    static double vy[3];
-    static double mp[3];
-    static double xg, yg;
-    static double vxg, vyg;
-    static double vp;
-    static double am_list[4];
-    static double factor;
-    static DATA_LIST data_list[threebody::kMaxSamples];
+    // Zero until a run or setParam sets them.
+    static inline int maxtime = 0, nstep = 0, count = 0;
+    static inline double dtmin = 0, dt = 0, time = 0;
+    static inline double xp[3] = {}, yp[3] = {}, vx[3] = {}, vy[3] = {}, mp[3] = {};
+    static inline double xg = 0, yg = 0;
+    static inline double vxg = 0, vyg = 0;
+    static inline double vp = 0;
+    static inline double am_list[4] = {};
+    static inline double factor = 0;
+    static inline DATA_LIST data_list[threebody::kMaxSamples] = {};
 
 protected:
     // The passes on the path chosen for the scheme, then the statistics.

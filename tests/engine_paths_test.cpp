@@ -7,11 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstddef>
 #include <functional>
 #include <cstring>
 #include <cstdlib>
 #include <limits>
+#include <map>
 #include <random>
 
 using E = CCalcEngine;
@@ -20,7 +20,6 @@ using threebody::Path;
 using threebody::PathChooser;
 using threebody::RunState;
 using threebody::Scheme;
-using threebody::Start;
 
 namespace {
 
@@ -115,20 +114,6 @@ TEST(Paths, EveryPathMatchesThePlainEvaluationBitForBit)
         expectAllPathsMatchPlain(c, 20003);
 }
 
-TEST(Paths, RunFromStartsWhereSetParamPlacesTheBodies)
-{
-    for (auto [xp3, factor] : setParamStarts) {
-        E::setParam(xp3, factor);
-        E::dt = E::dtmin = E::vp = 0;
-        E::count = 0;
-        E::nstep = 123;
-        const RunState want = E::runState();
-        const RunState got = threebody::runFrom(threebody::startOf(xp3, factor), 123, E::data_list, threebody::kMaxSamples);
-        EXPECT_EQ(std::memcmp(&want, &got, offsetof(RunState, samples)), 0) << xp3 << ", " << factor;
-        EXPECT_TRUE(got.samples == want.samples && got.capacity == want.capacity);
-    }
-}
-
 TEST(Paths, RunLengthsAroundTheSamplingBoundariesToTheStartUpRun)
 {
     for (int nstep : {-5, 0, 1, 2, 3, 10001, 10002, threebody::kStartNstep})
@@ -183,129 +168,104 @@ TEST(Paths, CalculationRunsTheChosenPath)
 
 namespace {
 
-// Paths of known cost for the chooser: a run moves the test's clock on by
-// the path's cost for the scheme, and records the scheme and state it got.
-struct FakePath {
-    bool supported;
-    int cost[3];  // ns per run, by scheme
-    std::vector<std::pair<Scheme, RunState>> runs;
+// Paths of known cost for the chooser: a run moves the test's clock on by the
+// path's cost for the scheme (Euler, midpoint, fourth order) and is logged
+// with the state it got. Each scheme is fastest on another path, never the
+// first; "missing" costs nothing, but this processor lacks it.
+struct Ran {
+    std::string path;
+    Scheme scheme;
+    RunState state;
 };
-FakePath fakes[4];
-std::chrono::nanoseconds fakeTime{0};
+std::vector<Ran> ran;
+std::chrono::nanoseconds fakeNow{0};
 
-template <int N>
-Path fakePath()
+void fakeRun(const char *path, const int (&ns)[3], Scheme scheme, RunState &state)
 {
-    static const char *const names[] = {"fake0", "fake1", "fake2", "fake3"};
-    return {names[N], 2, [] { return fakes[N].supported; },
-            [](Scheme scheme, double, RunState &state) {
-                fakes[N].runs.emplace_back(scheme, state);
-                fakeTime += std::chrono::nanoseconds(fakes[N].cost[int(scheme)]);
-                // As a real run does: a stretch timed on this state would start elsewhere.
-                state.xp[0] += 1;
-                state.time += 1;
-            }};
+    ran.push_back({path, scheme, state});
+    fakeNow += std::chrono::nanoseconds(ns[int(scheme)]);
+    state.bodies.xp[0] += 1;  // as a real run does: a timing on this state again would start elsewhere
+}
+bool yes() { return true; }
+bool no() { return false; }
+const Path kA{"A", 2, yes, [](Scheme s, double, RunState &st) { fakeRun("A", {30, 30, 15}, s, st); }};
+const Path kB{"B", 2, yes, [](Scheme s, double, RunState &st) { fakeRun("B", {10, 50, 40}, s, st); }};
+const Path kC{"C", 2, yes, [](Scheme s, double, RunState &st) { fakeRun("C", {20, 5, 25}, s, st); }};
+const Path kMissing{"missing", 4, no, [](Scheme s, double, RunState &st) { fakeRun("missing", {0, 0, 0}, s, st); }};
+
+PathChooser chooserOf(const std::vector<Path> &paths)
+{
+    ran.clear();
+    return PathChooser(paths, [] { return fakeNow; });
 }
 
-// Each scheme is fastest on another path, never the first; fake 3 costs
-// nothing, but this processor lacks it.
-PathChooser chooserOf(const std::vector<bool> &supported)
+// The path that a run of the scheme took, by the log and by lastRun(); the
+// run is taken off the log.
+std::string ranOn(PathChooser &c, Scheme scheme)
 {
-    fakes[0] = {true, {30, 30, 15}, {}};
-    fakes[1] = {true, {10, 50, 40}, {}};
-    fakes[2] = {true, {20, 5, 25}, {}};
-    fakes[3] = {false, {0, 0, 0}, {}};
-    int n = 0;
-    for (bool s : supported)
-        fakes[n++].supported = s;
-    return PathChooser({fakePath<0>(), fakePath<1>(), fakePath<2>(), fakePath<3>()}, [] { return fakeTime; });
-}
-void clearRuns()
-{
-    for (FakePath &f : fakes)
-        f.runs.clear();
-}
-size_t allRuns() { return fakes[0].runs.size() + fakes[1].runs.size() + fakes[2].runs.size() + fakes[3].runs.size(); }
-
-// The fake that a run of the scheme ran on and that lastRun() names; the run
-// itself is taken off its record.
-int ranOn(PathChooser &c, Scheme scheme)
-{
-    static double mark = 0;
     RunState state{};
-    state.time = ++mark;
+    state.time = -1;  // no timing starts here
     c.run(scheme, threebody::kPi, state);
-    for (int n = 0; n < 4; ++n)
-        if (!fakes[n].runs.empty() && fakes[n].runs.back().second.time == mark) {
-            fakes[n].runs.pop_back();
-            return c.lastRun() && c.lastRun()->name == std::string("fake") + char('0' + n) ? n : -2;
-        }
-    return -1;
+    const Ran last = ran.back();
+    ran.pop_back();
+    const bool named = c.lastRun() && last.path == c.lastRun()->name;
+    return last.state.time == -1 && named ? last.path : "not the run's path";
 }
 
 }  // namespace
 
-TEST(PathChoice, EachSchemeRunsItsFastestPathMeasuredOnceOnTheStartUpRun)
+TEST(PathChoice, EachSchemeRunsItsFastestPathTimedOnceOnAStretchOfTheStartUpRun)
 {
     const struct {
-        std::vector<bool> supported;
-        int picks[3];
-    } rows[] = {{{true, true, true}, {1, 2, 0}}, {{true, true, false}, {1, 0, 0}}, {{true, false, false}, {0, 0, 0}}};
-    // The caller's state is another run's: the measurement must not use it.
+        std::vector<Path> paths;
+        std::string picks[3];
+    } rows[] = {{{kA, kB, kC, kMissing}, {"B", "C", "A"}}, {{kA, kB}, {"B", "A", "A"}}, {{kMissing, kA}, {"A", "A", "A"}}};
+    // The caller's state is another run's: the timings must not use it.
     E::setParam(0.5, 3);
     E::nstep = 77;
     const Outcome before = Outcome::ofEngine();
-    const Start startUp = threebody::startOf(threebody::kStartXp3, threebody::kStartFactor);
+    const threebody::Bodies startUp = threebody::startOf(threebody::kStartXp3, threebody::kStartFactor).bodies;
     for (const auto &row : rows) {
-        PathChooser c = chooserOf(row.supported);
-        const bool measures = row.supported.size() - std::count(row.supported.begin(), row.supported.end(), false) > 1;
+        PathChooser c = chooserOf(row.paths);
+        const size_t offered = c.supported().size();
         for (Scheme scheme : kSchemes) {
-            clearRuns();
+            ran.clear();
             EXPECT_EQ(ranOn(c, scheme), row.picks[int(scheme)]) << schemeName(scheme);
-            // Each supported path timed as often as the others, more than once,
-            // on this scheme and one state, a stretch of the start-up run with
-            // passes; with one path, nothing timed.
-            const size_t timings = fakes[0].runs.size();
-            EXPECT_EQ(timings > 1, measures) << schemeName(scheme);
-            for (int n = 0; n < 4; ++n) {
-                EXPECT_EQ(fakes[n].runs.size(), fakes[n].supported ? timings : 0) << "fake " << n;
-                for (const auto &[s, given] : fakes[n].runs)
-                    EXPECT_TRUE(s == scheme && std::memcmp(&given, &fakes[0].runs[0].second, offsetof(RunState, samples)) == 0);
+            // Each offered path timed as often as the others and more than
+            // once (with one path, none), each time on a fresh copy of one
+            // stretch of the start-up run.
+            std::map<std::string, size_t> timings;
+            for (const Ran &r : ran) {
+                timings[r.path] += 1;
+                EXPECT_TRUE(r.scheme == scheme && r.state.nstep >= 100 && r.state.time == 0.0);
+                EXPECT_EQ(std::memcmp(&r.state.bodies, &startUp, sizeof startUp), 0) << r.path;
+                EXPECT_TRUE(r.state.samples != E::data_list && r.state.capacity >= 1);
             }
-            if (timings == 0)
-                continue;
-            const RunState &timed = fakes[0].runs[0].second;
-            EXPECT_GE(timed.nstep, 100);
-            EXPECT_EQ(timed.time, 0.0);
-            EXPECT_TRUE(timed.samples != E::data_list && timed.capacity >= 1);
-            EXPECT_EQ(std::memcmp(timed.xp, startUp.xp, sizeof timed.xp), 0);
-            EXPECT_EQ(std::memcmp(timed.vy, startUp.vy, sizeof timed.vy), 0);
-            EXPECT_EQ(std::memcmp(timed.mp, startUp.mp, sizeof timed.mp), 0);
+            EXPECT_EQ(timings.size(), offered > 1 ? offered : 0) << schemeName(scheme);
+            for (auto [path, n] : timings)
+                EXPECT_TRUE(n > 1 && n == timings.begin()->second) << path;
         }
-        // Kept: later runs measure nothing.
-        clearRuns();
+        // Kept: later runs time nothing.
+        ran.clear();
         for (Scheme scheme : kSchemes)
             EXPECT_EQ(ranOn(c, scheme), row.picks[int(scheme)]);
-        EXPECT_EQ(allRuns(), 0u);
+        EXPECT_TRUE(ran.empty());
     }
     EXPECT_EQ(before.differenceTo(Outcome::ofEngine()), "");
 }
 
-TEST(PathChoice, UseTakesASupportedPathAndForgetMeasuresAgain)
+TEST(PathChoice, UseTakesAnOfferedPathAndForgetTimesAgain)
 {
-    PathChooser c = chooserOf({true, true, true});
-    EXPECT_EQ(ranOn(c, Scheme::Euler), 1);
-    EXPECT_EQ(c.supported().size(), 3u);
-    fakes[3].supported = true;  // too late: the chooser asked when it was made
-    EXPECT_FALSE(c.use("fake3"));
+    PathChooser c = chooserOf({kA, kB, kC, kMissing});
+    EXPECT_EQ(ranOn(c, Scheme::Euler), "B");
+    EXPECT_FALSE(c.use("missing"));
     EXPECT_FALSE(c.use("no such path"));
-    EXPECT_EQ(ranOn(c, Scheme::Euler), 1);
-    ASSERT_TRUE(c.use("fake2"));
-    clearRuns();
+    ASSERT_TRUE(c.use("C"));
+    ran.clear();
     for (Scheme scheme : kSchemes)
-        EXPECT_EQ(ranOn(c, scheme), 2);
-    EXPECT_EQ(allRuns(), 0u);
+        EXPECT_EQ(ranOn(c, scheme), "C");
+    EXPECT_TRUE(ran.empty());
     c.forget();
-    EXPECT_EQ(ranOn(c, Scheme::Euler), 1);
-    EXPECT_GE(allRuns(), 3u);  // each path timed again
+    EXPECT_EQ(ranOn(c, Scheme::Euler), "B");
+    EXPECT_GE(ran.size(), 6u);  // each of the three timed again
 }

@@ -42,7 +42,7 @@ struct Outcome {
     std::vector<double> stateValues() const
     {
         std::vector<double> v;
-        for (const double *a : {state.xp, state.yp, state.vx, state.vy})
+        for (const double *a : {state.bodies.xp, state.bodies.yp, state.bodies.vx, state.bodies.vy})
             v.insert(v.end(), a, a + 3);
         v.insert(v.end(), am_list, am_list + 4);
         v.insert(v.end(), {state.time, state.dt, state.dtmin, state.vp});

@@ -35,12 +35,12 @@ inline Sums gravity(RunState &run, const double px[3], const double py[3])
             const double dx = px[b] - px[j];
             const double dy = py[b] - py[j];
             const double r = std::sqrt(dx * dx + dy * dy);
-            const double f = -run.mp[j] / (r * r);
+            const double f = -run.bodies.mp[j] / (r * r);
             ax[b][j] = (dx * f) / r;
             ay[b][j] = (dy * f) / r;
             if (Search) {
-                const double dvx = run.vx[b] - run.vx[j];
-                const double dvy = run.vy[b] - run.vy[j];
+                const double dvx = run.bodies.vx[b] - run.bodies.vx[j];
+                const double dvy = run.bodies.vy[b] - run.bodies.vy[j];
                 const double v = std::sqrt(dvx * dvx + dvy * dvy);
                 run.vp = v;
                 // Strict "<": NaN and +inf ratios never become the step.
@@ -63,10 +63,10 @@ struct EulerStep {
     {
         const double dt = run.dt;
         for (int b = 0; b < 3; ++b) {
-            run.xp[b] = (dt * run.vx[b]) + run.xp[b];
-            run.yp[b] = (dt * run.vy[b]) + run.yp[b];
-            run.vx[b] = run.vx[b] + (s1.x[b] * dt);
-            run.vy[b] = run.vy[b] + (s1.y[b] * dt);
+            run.bodies.xp[b] = (dt * run.bodies.vx[b]) + run.bodies.xp[b];
+            run.bodies.yp[b] = (dt * run.bodies.vy[b]) + run.bodies.yp[b];
+            run.bodies.vx[b] = run.bodies.vx[b] + (s1.x[b] * dt);
+            run.bodies.vy[b] = run.bodies.vy[b] + (s1.y[b] * dt);
         }
     }
 };
@@ -81,10 +81,10 @@ Stage stage(const RunState &run, const double vx[3], const double vy[3], const S
 {
     Stage s;
     for (int b = 0; b < 3; ++b) {
-        s.x[b] = (vx[b] * w) + run.xp[b];
-        s.y[b] = (vy[b] * w) + run.yp[b];
-        s.vx[b] = (a.x[b] * w) + run.vx[b];
-        s.vy[b] = (a.y[b] * w) + run.vy[b];
+        s.x[b] = (vx[b] * w) + run.bodies.xp[b];
+        s.y[b] = (vy[b] * w) + run.bodies.yp[b];
+        s.vx[b] = (a.x[b] * w) + run.bodies.vx[b];
+        s.vy[b] = (a.y[b] * w) + run.bodies.vy[b];
     }
     return s;
 }
@@ -94,13 +94,13 @@ struct MidpointStep {
     static void update(RunState &run, const Sums &s1)
     {
         const double dt = run.dt;
-        const Stage half = stage(run, run.vx, run.vy, s1, 0.5 * dt);
+        const Stage half = stage(run, run.bodies.vx, run.bodies.vy, s1, 0.5 * dt);
         const Sums s2 = gravity<false>(run, half.x, half.y);
         for (int b = 0; b < 3; ++b) {
-            run.xp[b] = (dt * half.vx[b]) + run.xp[b];
-            run.yp[b] = (dt * half.vy[b]) + run.yp[b];
-            run.vx[b] = (s2.x[b] * dt) + run.vx[b];
-            run.vy[b] = (s2.y[b] * dt) + run.vy[b];
+            run.bodies.xp[b] = (dt * half.vx[b]) + run.bodies.xp[b];
+            run.bodies.yp[b] = (dt * half.vy[b]) + run.bodies.yp[b];
+            run.bodies.vx[b] = (s2.x[b] * dt) + run.bodies.vx[b];
+            run.bodies.vy[b] = (s2.y[b] * dt) + run.bodies.vy[b];
         }
     }
 };
@@ -112,7 +112,7 @@ struct RungeKutta4Step {
         const double dt = run.dt;
         const double h = 0.5 * dt;
         // k2 = f(x + h k1)
-        const Stage k2 = stage(run, run.vx, run.vy, s1, h);
+        const Stage k2 = stage(run, run.bodies.vx, run.bodies.vy, s1, h);
         const Sums s2 = gravity<false>(run, k2.x, k2.y);
         // k3 = f(x + h k2)
         const Stage k3 = stage(run, k2.vx, k2.vy, s2, h);
@@ -123,12 +123,12 @@ struct RungeKutta4Step {
 
         // x += dt (k1 + 2 k2 + 2 k3 + k4) / 6, weights as divisions
         for (int b = 0; b < 3; ++b) {
-            const double vx0 = run.vx[b];
-            const double vy0 = run.vy[b];
-            run.xp[b] = ((((vx0 / 6) + (k2.vx[b] / 3)) + (k3.vx[b] / 3)) + (k4.vx[b] / 6)) * dt + run.xp[b];
-            run.yp[b] = ((((vy0 / 6) + (k2.vy[b] / 3)) + (k3.vy[b] / 3)) + (k4.vy[b] / 6)) * dt + run.yp[b];
-            run.vx[b] = ((((s1.x[b] / 6) + (s2.x[b] / 3)) + (s3.x[b] / 3)) + (s4.x[b] / 6)) * dt + vx0;
-            run.vy[b] = ((((s1.y[b] / 6) + (s2.y[b] / 3)) + (s3.y[b] / 3)) + (s4.y[b] / 6)) * dt + vy0;
+            const double vx0 = run.bodies.vx[b];
+            const double vy0 = run.bodies.vy[b];
+            run.bodies.xp[b] = ((((vx0 / 6) + (k2.vx[b] / 3)) + (k3.vx[b] / 3)) + (k4.vx[b] / 6)) * dt + run.bodies.xp[b];
+            run.bodies.yp[b] = ((((vy0 / 6) + (k2.vy[b] / 3)) + (k3.vy[b] / 3)) + (k4.vy[b] / 6)) * dt + run.bodies.yp[b];
+            run.bodies.vx[b] = ((((s1.x[b] / 6) + (s2.x[b] / 3)) + (s3.x[b] / 3)) + (s4.x[b] / 6)) * dt + vx0;
+            run.bodies.vy[b] = ((((s1.y[b] / 6) + (s2.y[b] / 3)) + (s3.y[b] / 3)) + (s4.y[b] / 6)) * dt + vy0;
         }
     }
 };
@@ -136,10 +136,10 @@ struct RungeKutta4Step {
 void takeSample(const RunState &run, DATA_LIST &d)
 {
     for (int c = 0; c < 3; ++c) {
-        d.x[c] = run.xp[c];
-        d.y[c] = run.yp[c];
-        d.am[c] = std::sqrt(run.xp[c] * run.xp[c] + run.yp[c] * run.yp[c]) *
-                  std::sqrt(run.vx[c] * run.vx[c] + run.vy[c] * run.vy[c]);
+        d.x[c] = run.bodies.xp[c];
+        d.y[c] = run.bodies.yp[c];
+        d.am[c] = std::sqrt(run.bodies.xp[c] * run.bodies.xp[c] + run.bodies.yp[c] * run.bodies.yp[c]) *
+                  std::sqrt(run.bodies.vx[c] * run.bodies.vx[c] + run.bodies.vy[c] * run.bodies.vy[c]);
     }
 }
 
@@ -150,7 +150,7 @@ void runLoop(RunState &run, double pi)
     run.count = 0;
     for (int k = 1; k < run.nstep; ++k) {
         run.dtmin = threebody::kLargestRatio;
-        const Sums s1 = gravity<true>(run, run.xp, run.yp);
+        const Sums s1 = gravity<true>(run, run.bodies.xp, run.bodies.yp);
         run.dt = ((pi + pi) * run.dtmin) * threebody::kStepFraction;
         Step::update(run, s1);
         run.time = run.time + run.dt;
