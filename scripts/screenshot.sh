@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Takes the README's pictures of the real program under Xvfb at the start-up
-# settings: the start-up window (docs/scheme-midpoint.png), then Euler and
-# fourth order (docs/scheme-{euler,rk4}.png), each started with "update".
+# Takes the README's pictures of the real program under Xvfb, each scheme from
+# the start-up run's settings: the start-up window (docs/scheme-midpoint.png),
+# then Euler and fourth order (docs/scheme-{euler,rk4}.png), each with xp3 2
+# typed (the form shows the start-up run's 1.99848, shifted) and "update".
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/tools.sh
@@ -11,7 +12,7 @@ cmake --preset release -DBUILD_TESTING=OFF -DTHREEBODY_BUILD_BENCH=OFF >/dev/nul
 cmake --build --preset release --target threebody
 
 # The form has the keyboard focus on the scheme box at start-up: Down picks
-# the next scheme, four Tabs reach "update", and space presses it.
+# the next scheme, two Tabs reach xp3, two more "update", and space presses it.
 xvfb-run -a -s "-screen 0 1400x1000x24" bash -c '
   set -e
   build/release/threebody &
@@ -21,7 +22,7 @@ xvfb-run -a -s "-screen 0 1400x1000x24" bash -c '
   sleep 1
   import -window "$window" docs/scheme-midpoint.png
   for scheme in euler rk4; do
-    xdotool key --window "$window" Down Tab Tab Tab Tab space shift+Tab shift+Tab shift+Tab shift+Tab
+    xdotool key --window "$window" Down Tab Tab ctrl+a 2 Tab Tab space shift+Tab shift+Tab shift+Tab shift+Tab
     sleep 2
     import -window "$window" "docs/scheme-$scheme.png"
   done
