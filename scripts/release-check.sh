@@ -10,7 +10,7 @@ architectures=(arm64 armhf i386 ppc64el riscv64 s390x)  # the other architecture
 [ "$(id -u)" -eq 0 ] || die "needs root (schroot chroots, mounts)"
 tools() {
   needs "$release_tools"
-  needs "$(for a in "${architectures[@]}"; do echo "g++-$(dpkg-architecture -a "$a" -qDEB_HOST_GNU_TYPE), "; done)
+  needs "$(for a in "${architectures[@]}"; do echo "g++-$(dpkg-architecture -a "$a" -qDEB_HOST_GNU_TYPE 2>/dev/null), "; done)
     cmake, ninja-build, libgtest-dev"
 }
 mkdir -p build && rm -f build/release-check-*.log
@@ -65,8 +65,6 @@ chroot_for() {  # SUITE
     --customize-hook="echo 'Acquire::http::Proxy \"http://127.0.0.1:$port\";' >\"\$1/etc/apt/apt.conf.d/01proxy\"" \
     --dpkgopt=force-unsafe-io "$1" "$base" "$mirror"
   gzip -1 -c "$base" >"$base.gz"  # piuparts reads only gzip
-  printf '%s\n' '/proc /proc none rw,bind 0 0' '/sys /sys none rw,bind 0 0' '/dev/pts /dev/pts none rw,bind 0 0' \
-    'tmpfs /dev/shm tmpfs defaults 0 0' >"$work/fstab"
   # schroot reads the fstab path from /etc/schroot.
   printf '[%s]\ntype=file\nfile=%s\nroot-groups=root\nprofile=sbuild\nsetup.fstab=../..%s\n' \
     "$name-$1" "$base" "$work/fstab" >"/etc/schroot/chroot.d/$name-$1"
@@ -132,8 +130,11 @@ window() {  # SUITE ARCH DEB: the cross-built program's window, under qemu-user 
 }
 port=3142  # apt-cacher-ng's own, or the first free port after it
 while (: </dev/tcp/127.0.0.1/"$port") 2>/dev/null; do port=$((port + 1)); done
-for suite in "${suites[@]}"; do chroot_for "$suite"; done
+printf '%s\n' '/proc /proc none rw,bind 0 0' '/sys /sys none rw,bind 0 0' '/dev/pts /dev/pts none rw,bind 0 0' \
+  'tmpfs /dev/shm tmpfs defaults 0 0' >"$work/fstab"
 set -m
+for suite in "${suites[@]}"; do chroot_for "$suite" & stages+=($!); done  # side by side: they share nothing
+for pid in "${stages[@]}"; do wait "$pid" || die "no base for each release (above)"; done && stages=()
 start_proxy
 # Two lines of stages side by side, sharing nothing but the proxy: the releases'
 # packages one after the other; the other architectures' suites, then the arm64 package.

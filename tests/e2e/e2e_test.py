@@ -1,6 +1,6 @@
 #!/usr/bin/python3
 """The real program as a user's desktop meets it: its window on an X server,
-the no-display message, the toolkit's messages, memory under valgrind, a
+what it says when it cannot start, the toolkit's messages, memory under valgrind, a
 native Wayland window, the accessibility tree that screen readers read, and
 the installed files that menus and software centres read.
 
@@ -132,9 +132,9 @@ class Window(OnX11, unittest.TestCase):
         return xcb[0], bool(glob.glob(os.path.join(os.path.dirname(xcb[0]), "libqwayland*.so")))
 
     def test_toolkit_messages_keep_their_type_and_flow_after_start_up(self):
-        # Start-up's messages are held back only so that the line above can
-        # replace them: once started they are passed on as they were, and
-        # later ones (the painting category) flow as usual.
+        # Start-up's messages are held back only so that a failed start can
+        # say why: once started they are passed on as they were, and later
+        # ones (the painting category) flow as usual.
         program = self.session.start_program(
             args=["-style", "nosuchstyle"], stderr=subprocess.PIPE,
             env={"QT_QPA_PLATFORM": "offscreen", "QT_MESSAGE_PATTERN": "%{type} %{category}: %{message}",
