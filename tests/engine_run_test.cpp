@@ -82,17 +82,6 @@ TEST(Sampling, OneSampleEveryTenThousandPassesFromTheFirst)
     }
 }
 
-TEST(Sampling, LastSampleOfTheDefaultRunIsPass990001)
-{
-    runEngine(Scheme::Euler, 1000000);
-    const DATA_LIST last = E::data_list[99];
-    runEngine(Scheme::Euler, 990002);  // ends right after pass 990001
-    for (int c = 0; c < 3; ++c) {
-        EXPECT_EQ(last.x[c], E::xp[c]);
-        EXPECT_EQ(last.y[c], E::yp[c]);
-    }
-}
-
 TEST(Continuation, ASecondRunGoesOnFromTheFirst)
 {
     for (Scheme s : kSchemes) {
