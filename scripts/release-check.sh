@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# The release check: the source package; on each release (Debian 12 and 13 by
-# default) sbuild's package with its suites, lintian, piuparts, autopkgtests,
-# blhc, hardening-check, reprotest; the other architectures' engine suites, the
-# arm64 package and its window.   scripts/release-check.sh [SUITE...] (as root)
+# The release check: the source package; on each release (Debian 12 and 13 by default) sbuild's package with its
+# suites, lintian, piuparts, autopkgtests, blhc, hardening-check, reprotest; the other architectures' engine
+# suites, the arm64 package and its window.   scripts/release-check.sh [SUITE...] (as root)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/tools.sh
@@ -37,6 +36,7 @@ cleanup() {
   for pid in "${stages[@]}" ${proxy:-}; do kill -- "-$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
   schroot -l --all-sessions 2>/dev/null | sed -n "s/^session:\($name-\)/\1/p" | xargs -r -n 1 schroot -e -c
   rm -f "/etc/schroot/chroot.d/$name"-*
+  [ -z "${hosts_line:-}" ] || { grep -vxF "$hosts_line" /etc/hosts >"$work/hosts"; cat "$work/hosts" >/etc/hosts; }
   rm -rf --one-file-system "$work"
 }
 trap cleanup EXIT
@@ -56,9 +56,8 @@ lintian $lintian_options "$work"/threebody_*_source.changes || die "lintian: the
 source_files=("$work/threebody_$version.orig.tar.gz" "$work"/threebody_*.dsc "$work"/threebody_*.debian.tar.*)
 echo "the source package: $(basename "${source_files[1]}"), lintian-clean"
 
-# One minbase base a release (apt lists kept, dpkg without fsync: it is thrown
-# away) for every schroot session, each with its own /build and apt cache and
-# apt fetching through the proxy, and for piuparts, which unpacks it itself.
+# One minbase base a release (apt lists kept, dpkg without fsync: it is thrown away) for every schroot
+# session, each with its own /build and apt cache, its apt fetching through the proxy, and for piuparts.
 chroot_for() {  # SUITE
   local base=$work/$1.tar
   mmdebstrap --quiet --variant=minbase --skip=cleanup/apt/lists --aptopt='Acquire::Check-Valid-Until "false"' \
@@ -69,8 +68,7 @@ chroot_for() {  # SUITE
   printf '[%s]\ntype=file\nfile=%s\nroot-groups=root\nprofile=sbuild\nsetup.fstab=../..%s\n' \
     "$name-$1" "$base" "$work/fstab" >"/etc/schroot/chroot.d/$name-$1"
 }
-# apt-cacher-ng, Debian's caching proxy, in a session of the first release:
-# each package comes from the mirror once a run, however many sessions want it at once.
+# apt-cacher-ng, Debian's caching proxy, in a session of its own: each package from the mirror once a run.
 start_proxy() {
   proxy_session=$(schroot -b -c "$name-${suites[0]}")
   schroot -r -c "$proxy_session" -d / -- sh -ec 'printf "#!/bin/sh\nexit 101\n" >/usr/sbin/policy-rc.d && chmod +x /usr/sbin/policy-rc.d
@@ -128,8 +126,10 @@ window() {  # SUITE ARCH DEB: the cross-built program's window, under qemu-user 
   schroot -e -c "$session"
   [ "$status" -eq 0 ] || die "the $2 program's window"
 }
-port=3142  # apt-cacher-ng's own, or the first free port after it
-while (: </dev/tcp/127.0.0.1/"$port") 2>/dev/null; do port=$((port + 1)); done
+port=3142 && while (: </dev/tcp/127.0.0.1/"$port") 2>/dev/null; do port=$((port + 1)); done  # or the next free one
+# schroot's PAM looks this machine's name up at every call: through DNS, one lost packet costs the 5 s
+# that autopkgtest gives a testbed to answer. Named in /etc/hosts for the run, as an installed Debian names it.
+getent -s files hosts "$(hostname)" >/dev/null || { hosts_line="127.0.1.1 $(hostname)  # $name" && echo "$hosts_line" >>/etc/hosts; }
 printf '%s\n' '/proc /proc none rw,bind 0 0' '/sys /sys none rw,bind 0 0' '/dev/pts /dev/pts none rw,bind 0 0' \
   'tmpfs /dev/shm tmpfs defaults 0 0' >"$work/fstab"
 set -m
