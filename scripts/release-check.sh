@@ -36,7 +36,7 @@ cleanup() {
   for pid in "${stages[@]}" ${proxy:-}; do kill -- "-$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
   schroot -l --all-sessions 2>/dev/null | sed -n "s/^session:\($name-\)/\1/p" | xargs -r -n 1 schroot -e -c
   rm -f "/etc/schroot/chroot.d/$name"-*
-  [ -z "${hosts_line:-}" ] || { grep -vxF "$hosts_line" /etc/hosts >"$work/hosts"; cat "$work/hosts" >/etc/hosts; }
+  [ -z "${hosts_line:-}" ] || { grep -vxF "$hosts_line" /etc/hosts >"$work/hosts"; [ -s "$work/hosts" ] && cat "$work/hosts" >/etc/hosts || rm /etc/hosts; }
   rm -rf --one-file-system "$work"
 }
 trap cleanup EXIT
