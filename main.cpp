@@ -8,7 +8,7 @@
 
 int main(int argc, char *argv[])
 {
-    holdStartupMessages();
+    holdStartupMessages(argv[0]);
     QApplication app(argc, argv);
     releaseStartupMessages();
 

@@ -1,7 +1,11 @@
 // How far each scheme's run is from the true motion of the same start, and
 // how the Euler run's energy goes, pass by pass.
 //
-//   scheme_accuracy [NSTEP [SCHEME...]]   (the start-up run's 1000000, every scheme)
+//   scheme_accuracy [--check] [NSTEP [SCHEME...]]   (the start-up run's 1000000, every scheme)
+//
+// --check fails unless the fourth-order run and the truth agree (planet 1
+// within 1e-6, each variance within 1e-4 of the truth's, the truth within 1e-9
+// of itself): two integrations that share no code, so a fault in either shows.
 //
 // The program's passes are made one at a time on its own path, so that each
 // can be looked at; they must end bit for bit where the program's run does.
@@ -13,6 +17,7 @@
 #include "simd_path.h"
 #include "three_bodycalc.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -171,7 +176,8 @@ Real distance(const Bodies &a, const Bodies &b, int body)
     return std::hypot(a.x[body] - b.x[body], a.y[body] - b.y[body]);
 }
 
-void report(Scheme scheme, int nstep)
+// Whether the run and the truth agree as closely as a fourth-order run should.
+bool report(Scheme scheme, int nstep)
 {
     CCalcEngine::setParam(threebody::kStartXp3, threebody::kStartFactor);
     CCalcEngine::nstep = nstep;
@@ -227,7 +233,7 @@ void report(Scheme scheme, int nstep)
     if (scheme == Scheme::Euler) {  // its time runs away with its step: no truth that far
         for (int i = 0; i < 4; ++i)
             std::printf("  variance, %-8s: %.5g\n", names[i], CCalcEngine::am_list[i]);
-        return;
+        return false;
     }
 
     const Real step = 2 * std::acos(Real(-1)) / 4000;
@@ -243,23 +249,36 @@ void report(Scheme scheme, int nstep)
     std::printf("  planet 1 at the end: %.3Lg from the truth, %.4Lg turns behind it (%.1Lf degrees)\n",
                 distance(run.end, quarter.end, 1), lagInTurns(run, quarter), lagInTurns(run, quarter) * 360);
     std::printf("  planet 2 at the end: %.3Lg from the truth\n", distance(run.end, quarter.end, 2));
-    for (int i = 0; i < 4; ++i)
+    Real widestGap = 0;
+    for (int i = 0; i < 4; ++i) {
+        const Real gap = Real(CCalcEngine::am_list[i]) / trueVariances[i] - 1;
+        widestGap = std::max(widestGap, std::fabs(gap));
         std::printf("  variance, %-8s: %.5g, the truth's %.5Lg (%+.2Lf %%; the truth's at step / 2 %+.1Lg %%)\n",
-                    names[i], CCalcEngine::am_list[i], trueVariances[i],
-                    (Real(CCalcEngine::am_list[i]) / trueVariances[i] - 1) * 100,
+                    names[i], CCalcEngine::am_list[i], trueVariances[i], gap * 100,
                     (halfVariances[i] / trueVariances[i] - 1) * 100);
+    }
+    return distance(run.end, quarter.end, 1) < 1e-6 && widestGap < 1e-4 && distance(half.end, quarter.end, 1) < 1e-9;
 }
 
 }  // namespace
 
 int main(int argc, char **argv)
 {
+    const bool check = argc > 1 && std::string(argv[1]) == "--check";
+    argc -= check, argv += check;
     const int nstep = argc > 1 ? std::atoi(argv[1]) : threebody::kStartNstep;
+    bool agreed = true;
     for (Scheme scheme : threebody::kSchemes) {
         bool wanted = argc <= 2;
         for (int i = 2; i < argc; ++i)
             wanted |= std::string(argv[i]) == reference::schemeName(scheme);
-        if (wanted)
-            report(scheme, nstep);
+        if (wanted) {
+            const bool close = report(scheme, nstep);
+            agreed &= close || scheme != Scheme::RungeKutta4;
+        }
+    }
+    if (check && !agreed) {
+        std::fprintf(stderr, "scheme_accuracy: the fourth-order run and the truth disagree (or the truth with itself)\n");
+        return 1;
     }
 }

@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
-# Installs what building needs (debian/control's Build-Depends without the
-# tests' own: the nocheck profile) and what the package brings at run time
-# (its Depends and Recommends), builds the optimised program and starts it.
-# Arguments go to the program (the toolkit's options).
+# Installs what building and running need (apt-get, as root or through sudo:
+# debian/control's Build-Depends but the tests' own and debhelper, and the
+# package's Depends and Recommends), builds the optimised program into
+# build/release and starts it. Arguments go to the program (the toolkit's options).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/tools.sh
-command -v apt-get >/dev/null || { echo "run.sh installs with Debian's apt-get; here, install CMake 3.25 or later, a C++17 compiler and Qt 6 Widgets with its SVG image plugin, then: cmake -S . -B build -DBUILD_TESTING=OFF && cmake --build build && build/threebody" >&2; exit 1; }
-tools() { dpkg-checkbuilddeps -P nocheck 2>/dev/null || apt_install build-dep --build-profiles=nocheck ./; needs "$(runtime_depends)"; }
-mkdir -p build && report_installs tools
+command -v apt-get >/dev/null || die "installs with Debian's apt-get; here, install CMake 3.25 or later, a C++17" \
+  "compiler and Qt 6 Widgets with its SVG image plugin, then: cmake -S . -B build -DBUILD_TESTING=OFF &&" \
+  "cmake --build build && build/threebody"
+mkdir -p build && report_installs needs "$(build_depends), $(runtime_depends)"
+echo "run.sh: building build/release/threebody"
 cmake --preset release -DBUILD_TESTING=OFF -DTHREEBODY_BUILD_BENCH=OFF >/dev/null
 cmake --build --preset release --target threebody
-exec build/release/threebody "$@"
+echo "run.sh: starting build/release/threebody; to install it with its manual page: sudo cmake --install build/release"
+exec "$PWD/build/release/threebody" "$@"

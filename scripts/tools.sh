@@ -8,12 +8,20 @@ release_tools="sbuild, schroot, mmdebstrap, autopkgtest, piuparts, lintian, blhc
 screenshot_tools="xvfb, xauth, xdotool, imagemagick"
 export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)} CTEST_PARALLEL_LEVEL=${CTEST_PARALLEL_LEVEL:-$(nproc)}
 die() { echo "$(basename "$0"): $*" >&2; exit 1; }
-# apt-get as root, or through sudo; the lists fetched once a run.
+# apt-get as root, or through sudo (through env: sudo drops the environment);
+# the lists fetched once a run. Shows how far it has got: a silent wait looks like a hang.
 apt_install() {
   local sudo
   sudo=$([ "$(id -u)" -eq 0 ] || echo sudo)
-  [ -n "${apt_updated:-}" ] || { $sudo apt-get update -qq && apt_updated=1; }
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get "$@" -y -qq --no-install-recommends >/dev/null
+  [ -n "${apt_updated:-}" ] || { echo "$(basename "$0"): reading the package lists"; $sudo apt-get update -qq; apt_updated=1; }
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get "$@" -y -qq --no-install-recommends -o APT::Status-Fd=3 \
+    3>&1 >/dev/null | apt_progress
+}
+apt_progress() {  # apt's status lines as a line at each fifth of each stage
+  awk -F: -v me="$(basename "$0")" '/^(dl|pm)status:/ {
+    stage = $1 == "dlstatus" ? "downloading" : "installing"; fifth = int($3 / 20)
+    if (stage != last || fifth > shown) { printf "%s: %s, %d %%\n", me, stage, fifth * 20; fflush() }
+    if (stage != last) shown = -1; last = stage; shown = fifth > shown ? fifth : shown }'
 }
 report_installs() {  # COMMAND...: runs it, then says in one line which packages it installed
   installed >build/packages-before.txt; "$@"
@@ -21,9 +29,22 @@ report_installs() {  # COMMAND...: runs it, then says in one line which packages
   echo "$(basename "$0"): installed $(echo -n "$new" | grep -c '^') packages${new:+: $(echo $new)}"
 }
 installed() { dpkg-query -W -f='${db:Status-Abbrev} ${Package}\n' | sed -n 's/^ii  *//p' | sort; }
-# What the installed package brings at run time (debian/control's Depends and
-# Recommends but the substitution variables), as one dependency string.
-runtime_depends() { awk '/^Package:/ { p = 1 } /^[^ ]/ { f = p && /^(Depends|Recommends):/ } f && /^ [^$]/' debian/control | tr -d '\n' | sed 's/,$//'; }
+# The relations that FIELDS (an awk pattern) of the stanza STANZA (Source or
+# Package) of debian/control name, one a line, without substitution variables.
+control_relations() {
+  awk -v stanza="^$1:" -v fields="^($2):" '/^$/ { p = 0 } $0 ~ stanza { p = 1 }
+    /^[^ ]/ { f = p && $0 ~ fields; sub(fields, "") } f' debian/control |
+    tr ',' '\n' | sed 's/^[[:space:]]*//; s/[[:space:]]*$//; /^$/d; /^\$/d'
+}
+# What the installed package brings at run time: its Depends and Recommends.
+runtime_depends() { control_relations Package 'Depends|Recommends' | paste -sd, | sed 's/,/, /g'; }
+# What the CMake build needs: the Build-Depends without the tests' own and
+# without debhelper, which only debian/rules uses, and the compilers that
+# Debian's build-essential (implied by every Build-Depends) brings.
+build_depends() {
+  { echo build-essential; control_relations Source Build-Depends | grep -v -e '<!nocheck>' -e '^debhelper'; } |
+    paste -sd, | sed 's/,/, /g'
+}
 # Installs what a dependency string names unless it is satisfied already.
 needs() {
   local deps

@@ -7,6 +7,10 @@
 #include "DrawField.h"
 #include "StartupMessages.h"
 
+#include <atomic>
+#include <thread>
+#include <vector>
+
 #include <QStatusBar>
 #include <QtTest>
 
@@ -36,23 +40,46 @@ private slots:
 
     // Only a fatal message means no display; a critical one is held like any
     // other and passed on with its type, and later messages flow at once.
+    // Other threads may log meanwhile, before and during the release: none is lost.
     void startUpMessagesKeepTheirType()
     {
         using Seen = QList<QPair<QtMsgType, QString>>;
         static Seen seen;
-        const QtMessageHandler previous = qInstallMessageHandler(
-            [](QtMsgType type, const QMessageLogContext &, const QString &text) { seen.append({type, text}); });
-        holdStartupMessages();
+        static QMutex seenLock;
+        const QtMessageHandler previous =
+            qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &text) {
+                QMutexLocker lock(&seenLock);
+                seen.append({type, text});
+            });
+        holdStartupMessages("calcwindow_test");
+        std::atomic<bool> released{false};
+        std::atomic<qsizetype> sent{0};
+        std::vector<std::thread> others;
+        for (int t = 0; t < 3; ++t)
+            others.emplace_back([&] {
+                for (int i = 0; i < 2000 || !released; ++i, ++sent)
+                    qDebug("from another thread");
+            });
         qCritical("held critical");
         qWarning("held warning");
         qInfo("held info");  // the enum's last value, past fatal: no reason to end
+        seenLock.lock();
         const Seen whileHeld = seen;
+        seenLock.unlock();
         releaseStartupMessages();
+        released = true;
         qWarning("later");
+        for (std::thread &t : others)
+            t.join();
         qInstallMessageHandler(previous);
         QCOMPARE(whileHeld, Seen());
-        QCOMPARE(seen, (Seen{{QtCriticalMsg, "held critical"}, {QtWarningMsg, "held warning"},
+        Seen ours;
+        qsizetype fromOthers = 0;
+        for (const auto &m : seen)
+            m.second == "from another thread" ? void(++fromOthers) : ours.append(m);
+        QCOMPARE(ours, (Seen{{QtCriticalMsg, "held critical"}, {QtWarningMsg, "held warning"},
                              {QtInfoMsg, "held info"}, {QtWarningMsg, "later"}}));
+        QCOMPARE(fromOthers, sent.load());
     }
 };
 

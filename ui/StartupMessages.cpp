@@ -1,35 +1,36 @@
 #include "StartupMessages.h"
 
-#include <QByteArray>
-#include <QList>
+#include "FailedStart.h"
+
+#include <QFile>
 #include <QLoggingCategory>
+#include <QMutex>
 #include <QRegularExpression>
 #include <QString>
-#include <QStringList>
-#include <QtGlobal>
 
+#include <cerrno>
+#include <csignal>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
-struct HeldMessage {
-    QtMsgType type;
-    // Copies: a platform plugin that failed may be unloaded with its strings.
-    QByteArray category, file, function;
-    int line;
-    QString text;
-};
+// Another thread may log while the toolkit starts.
+QMutex heldLock;
+QList<HeldMessage> held;
+bool holding = false;
+QString program;
 
 QtMessageHandler passOn = nullptr;
 QLoggingCategory::CategoryFilter previousFilter = nullptr;
-QList<HeldMessage> held;
-
-// Why a plugin could not load (a library it needs is missing) is said only in
-// a debug message of this category: it is switched on while the toolkit
-// starts, and its messages are passed on only where the user asked for them.
-constexpr char kLibraryCategory[] = "qt.core.library";
 bool userWantsLibraryDebug = false;
+struct sigaction previousAbort;
 
 void libraryDebugOn(QLoggingCategory *category)
 {
@@ -40,11 +41,6 @@ void libraryDebugOn(QLoggingCategory *category)
     }
 }
 
-bool askedFor(const HeldMessage &m)
-{
-    return userWantsLibraryDebug || m.type != QtDebugMsg || m.category != kLibraryCategory;
-}
-
 const char *orNull(const QByteArray &bytes)
 {
     return bytes.isNull() ? nullptr : bytes.constData();
@@ -52,8 +48,7 @@ const char *orNull(const QByteArray &bytes)
 
 void pass(const HeldMessage &m)
 {
-    if (askedFor(m))
-        passOn(m.type, QMessageLogContext(orNull(m.file), m.line, orNull(m.function), orNull(m.category)), m.text);
+    passOn(m.type, QMessageLogContext(orNull(m.file), m.line, orNull(m.function), orNull(m.category)), m.text);
 }
 
 void say(const QString &line)
@@ -61,93 +56,113 @@ void say(const QString &line)
     std::fprintf(stderr, "threebody: %s\n", qPrintable(line));
 }
 
-// Ends a start that failed. The platform plugins say when they cannot reach
-// their display server: xcb names the X11 display it tried, Wayland's does
-// not. Where that is why every plugin failed, one line of ours says so;
-// any other cause is left to the toolkit's own words.
-[[noreturn]] void endFailedStart(const HeldMessage &fatal)
+bool connects(const sockaddr_un &address, socklen_t length, bool *refused)
 {
-    static const QString x11Failed = QStringLiteral("could not connect to display");
-    static const QString waylandFailed = QStringLiteral("Failed to create wl_display");
-    // Qt 6.5 and later add, whenever xcb fails, that it may lack xcb-cursor.
-    static const QRegularExpression notLoaded(
-        QStringLiteral(R"re(^Could not load the Qt platform plugin "([^"]*)"|needed to load the Qt (xcb) platform plugin)re"));
-    static const QString notFound = QStringLiteral("Could not find the Qt platform plugin");
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    const bool connected = ::connect(fd, reinterpret_cast<const sockaddr *>(&address), length) == 0;
+    *refused = !connected && (errno == ECONNREFUSED || errno == ENOENT);
+    ::close(fd);
+    return connected;
+}
 
-    bool x11 = false, wayland = false, otherCause = false;
-    QString x11Display;
-    QStringList cannotLoad;
-    QList<const HeldMessage *> others;
-    for (const HeldMessage &m : held) {
-        const QRegularExpressionMatch plugin = notLoaded.match(m.text);
-        if (m.category == "qt.qpa.xcb" && m.text.startsWith(x11Failed)) {
-            x11 = true;
-            x11Display = m.text.mid(x11Failed.size()).trimmed();
-        } else if (m.text.startsWith(waylandFailed)) {
-            wayland = true;
-        } else if (plugin.hasMatch()) {
-            const QString name = plugin.captured(1) + plugin.captured(2);
-            otherCause |= !(name == "xcb" && x11) && !(name.startsWith("wayland") && wayland);
-        } else {
-            otherCause |= m.text.startsWith(notFound);
-            if (m.category == kLibraryCategory && m.text.contains(" cannot load: "))
-                cannotLoad << m.text;
-            others << &m;
-        }
-    }
+// Whether an X server listens on a display of this machine: on the abstract
+// socket that Linux servers open, or on the one in /tmp/.X11-unix.
+X11Server x11ServerAt(const QString &display)
+{
+    static const QRegularExpression local(QStringLiteral(R"(^(unix)?:(\d+)(\.\d+)?$)"));
+    const QRegularExpressionMatch match = local.match(display);
+    if (!match.hasMatch())
+        return X11Server::Unknown;  // another machine's: not ours to probe
+    const QByteArray path = "/tmp/.X11-unix/X" + match.captured(2).toLatin1();
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path + 1, path.constData(), path.size());
+    bool abstractRefused = false, pathRefused = false;
+    if (connects(address, socklen_t(offsetof(sockaddr_un, sun_path) + 1 + path.size()), &abstractRefused))
+        return X11Server::Listening;
+    address.sun_path[0] = '\0';
+    std::memcpy(address.sun_path, path.constData(), path.size() + 1);
+    if (connects(address, socklen_t(sizeof address), &pathRefused))
+        return X11Server::Listening;
+    return abstractRefused && pathRefused ? X11Server::Absent : X11Server::Unknown;
+}
 
-    if ((x11 || wayland) && !otherCause) {
-        for (const HeldMessage *m : others)
-            pass(*m);
-        QStringList why;
-        if (wayland)
-            why << "the Wayland display " + qEnvironmentVariable("WAYLAND_DISPLAY", "wayland-0") + " cannot be reached";
-        if (x11 && !x11Display.isEmpty())
-            why << "the X11 display " + x11Display + " cannot be reached";
-        else if (x11)
-            why << (wayland || qEnvironmentVariableIsSet("WAYLAND_DISPLAY") ? "DISPLAY is not set"
-                                                                             : "neither DISPLAY nor WAYLAND_DISPLAY is set");
-        say("cannot open a display: " + why.join(" and ") + "; " +
-            (x11 ? "to try it without one, run: xvfb-run threebody (or threebody -platform offscreen)"
-                 : "start a Wayland compositor, or run it on X11 (threebody -platform xcb) "
-                   "or without a display (threebody -platform offscreen)"));
-    } else {
-        for (const HeldMessage &m : held)
-            pass(m);
-        pass(fatal);
-        if (!userWantsLibraryDebug)
-            for (const QString &line : cannotLoad)
-                say(line);
-    }
-    // Status 1 without the abort that a fatal message would end in: no core file.
+bool isSocket(const QString &path)
+{
+    struct stat info;
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISSOCK(info.st_mode);
+}
+
+// Ends a start that failed, with status 1 and without the abort that a fatal
+// message would end in: no core file. Called with heldLock held.
+[[noreturn]] void endFailedStart()
+{
+    const Surroundings around{program, qEnvironmentVariable("WAYLAND_DISPLAY"), qEnvironmentVariable("XDG_RUNTIME_DIR"),
+                              userWantsLibraryDebug, x11ServerAt, isSocket};
+    const FailedStart verdict = judgeFailedStart(held, around);
+    for (const HeldMessage *m : verdict.passOn)
+        pass(*m);
+    if (!verdict.ours.isEmpty())
+        say(verdict.ours);
+    for (const QString &line : verdict.libraryFailures)
+        say(line);
     std::fflush(stderr);
     std::_Exit(EXIT_FAILURE);
 }
 
 void holdingHandler(QtMsgType type, const QMessageLogContext &context, const QString &text)
 {
+    QMutexLocker lock(&heldLock);
     HeldMessage m{type, QByteArray(context.category), QByteArray(context.file), QByteArray(context.function),
                   context.line, text};
-    if (type == QtFatalMsg)
-        endFailedStart(m);
+    if (!holding) {  // released while this thread waited for the lock
+        pass(m);
+        return;
+    }
     held.append(m);
+    if (type == QtFatalMsg)
+        endFailedStart();
+}
+
+// With QT_FATAL_WARNINGS or QT_FATAL_CRITICALS the toolkit aborts right after
+// the message it made fatal, which is then the last one held.
+void abortedByAMessage(int)
+{
+    std::signal(SIGABRT, SIG_DFL);
+    heldLock.lock();
+    endFailedStart();
 }
 
 }  // namespace
 
-void holdStartupMessages()
+void holdStartupMessages(const char *programName)
 {
+    program = QString::fromLocal8Bit(programName);
+    holding = true;
     passOn = qInstallMessageHandler(holdingHandler);
     // The filter is called at once for every category: the previous one must be known first.
     previousFilter = QLoggingCategory::installFilter(nullptr);
     QLoggingCategory::installFilter(libraryDebugOn);
+    if (qEnvironmentVariableIsSet("QT_FATAL_WARNINGS") || qEnvironmentVariableIsSet("QT_FATAL_CRITICALS")) {
+        struct sigaction onAbort {};
+        onAbort.sa_handler = abortedByAMessage;
+        sigaction(SIGABRT, &onAbort, &previousAbort);
+    }
 }
 
 void releaseStartupMessages()
 {
     QLoggingCategory::installFilter(previousFilter);
-    qInstallMessageHandler(passOn);
+    QMutexLocker lock(&heldLock);
+    if (qEnvironmentVariableIsSet("QT_FATAL_WARNINGS") || qEnvironmentVariableIsSet("QT_FATAL_CRITICALS"))
+        sigaction(SIGABRT, &previousAbort, nullptr);
+    // In order, before any later message: a thread that logs meanwhile waits for the lock.
     for (const HeldMessage &m : held)
-        pass(m);
+        if (askedFor(m, userWantsLibraryDebug))
+            pass(m);
     held.clear();
+    holding = false;
+    qInstallMessageHandler(passOn);
 }

@@ -17,6 +17,7 @@ import math
 import os
 import re
 import shlex
+import shutil
 import subprocess
 import sys
 import unittest
@@ -85,40 +86,66 @@ class Window(OnX11, unittest.TestCase):
 
     def test_a_start_that_fails_says_why(self):
         display = self.session.xvfb()  # reachable, for the rows that do not unset it
+        refusing = self.session.xvfb(private=True)
         xcb, wayland = self.platform_plugins()
+        compositor = None
+        if wayland and shutil.which("weston"):  # running, but not to be found without XDG_RUNTIME_DIR
+            self.session.weston()
+            compositor = self.session.env.pop("WAYLAND_DISPLAY")
+            self.session.env.pop("XDG_SESSION_TYPE")
         broken = self.session.make("broken-plugins")
         os.makedirs(os.path.join(broken, "platforms"))
         with open(xcb, "rb") as plugin, open(os.path.join(broken, "platforms", os.path.basename(xcb)), "wb") as copy:
             # The same plugin, but needing a library that no system has.
             copy.write(plugin.read().replace(b"libQt6XcbQpa.so.6", b"libQt6XcbQpa.so.0"))
-        ours, toolkit = "cannot open a display", "This application failed to start"
+        ours, toolkit = "threebody: cannot open a display", "This application failed to start"
+        program = INSTALLATION.program
+        no_wayland = ['Could not find the Qt platform plugin "wayland"', toolkit]
+        # name, arguments, environment (None unsets), words that must be printed, words that must not
         for name, args, env, must, must_not in (
                 ("no display variables", [], {"DISPLAY": None},
-                 [ours + ": neither DISPLAY nor WAYLAND_DISPLAY is set", "xvfb-run"], [toolkit]),
+                 [ours + ": neither DISPLAY nor WAYLAND_DISPLAY is set", f"xvfb-run {program} (or {program} -"],
+                 [toolkit]),
                 ("an X11 display where nothing listens", [], {"DISPLAY": ":4999"},
                  [ours + ": the X11 display :4999 cannot be reached", "xvfb-run"], [toolkit]),
+                # As under sudo: the user's display, but not the user's authority file.
+                ("an X11 server that refuses the program", [], {"DISPLAY": refusing, "XAUTHORITY": "/nonexistent"},
+                 ["Authorization required", ours + f": the X11 display {refusing} refused the connection", "XAUTHORITY"],
+                 ["cannot be reached", "xvfb-run", toolkit]),
                 ("an unknown platform: the toolkit's warning, then its fatal message", ["-platform", "nosuch"], {},
                  ['qt.qpa.plugin: Could not find the Qt platform plugin "nosuch"', toolkit, "Available platform plugins"],
                  [ours]),
                 ("Wayland without a compositor", ["-platform", "wayland"], {"WAYLAND_DISPLAY": "threebody-none"},
-                 [ours + ": the Wayland display threebody-none cannot be reached", "-platform xcb"] if wayland
-                 else ['Could not find the Qt platform plugin "wayland"', toolkit], ["xvfb-run"] + ([toolkit] if wayland else [ours])),
+                 [ours + ": the Wayland display threebody-none cannot be reached", f"{program} -platform xcb"]
+                 if wayland else no_wayland, ["xvfb-run"] + ([toolkit] if wayland else [ours])),
+                ("a compositor, but no XDG_RUNTIME_DIR to find it by", ["-platform", "wayland"],
+                 {"WAYLAND_DISPLAY": compositor or "wayland-0", "XDG_RUNTIME_DIR": None},
+                 ["XDG_RUNTIME_DIR is invalid or not set", ours + ": XDG_RUNTIME_DIR, where the Wayland display"]
+                 if wayland else no_wayland, ["cannot be reached", "start a Wayland compositor", toolkit] if wayland
+                 else [ours]),
+                # The toolkit aborts right after the first warning; a UTF-8 locale, so that it is the display's.
+                ("QT_FATAL_WARNINGS without a display", [], {"DISPLAY": None, "QT_FATAL_WARNINGS": "1", "LC_ALL": "C.UTF-8"},
+                 [ours + ": neither DISPLAY nor WAYLAND_DISPLAY is set"], [toolkit]),
                 ("a platform plugin that cannot load", [], {"QT_PLUGIN_PATH": broken},
                  ['Could not load the Qt platform plugin "xcb"', toolkit,
                   "libQt6XcbQpa.so.0: cannot open shared object file"], [ours])):
             with self.subTest(name):
-                program = self.session.start_program(args=args, env=env, stderr=subprocess.PIPE)
+                started = self.session.start_program(args=args, env=env, stderr=subprocess.PIPE)
                 try:
-                    output = program.communicate(timeout=60 * INSTALLATION.patience)[1].decode(errors="replace")
+                    output = started.communicate(timeout=60 * INSTALLATION.patience)[1].decode(errors="replace")
                 except subprocess.TimeoutExpired:
                     self.fail(f"the program did not end: it started on {display}, or hangs")
-                self.assertEqual(program.returncode, 1, output)  # not the abort of a fatal message
+                self.assertEqual(started.returncode, 1, output)  # not the abort of a fatal message
                 for words in must:
                     self.assertIn(words, output)
                 for words in must_not:
                     self.assertNotIn(words, output)
                 if any(words.startswith(ours) for words in must):  # our one line instead of the toolkit's
-                    self.assertEqual(output.count("\n"), 1, output)
+                    lines = [line for line in output.splitlines() if line.strip()]
+                    self.assertEqual([line for line in lines if line.startswith(ours)], lines[-1:], output)
+                    # Above it only what a library printed itself, which the row names.
+                    self.assertEqual([line for line in lines[:-1] if not any(words in line for words in must)], [],
+                                     output)
 
     def platform_plugins(self):
         """The toolkit's xcb plugin for the program's processor, and whether a
@@ -134,16 +161,31 @@ class Window(OnX11, unittest.TestCase):
     def test_toolkit_messages_keep_their_type_and_flow_after_start_up(self):
         # Start-up's messages are held back only so that a failed start can
         # say why: once started they are passed on as they were, and later
-        # ones (the painting category) flow as usual.
-        program = self.session.start_program(
-            args=["-style", "nosuchstyle"], stderr=subprocess.PIPE,
-            env={"QT_QPA_PLATFORM": "offscreen", "QT_MESSAGE_PATTERN": "%{type} %{category}: %{message}",
-                 "QT_LOGGING_RULES": "qt.widgets.painting=true"})
-        later = "qt.widgets.painting: "
-        output = harness.read_until(program.stderr, lambda text: later in text.partition("nosuchstyle")[2],
-                                    60 * INSTALLATION.patience)
-        self.assertRegex(output, r"(?m)^warning .*invalid style override 'nosuchstyle'")
-        self.assertIn(later, output.partition("nosuchstyle")[2], "messages after start-up are swallowed")
+        # ones (the painting category) flow as usual. The library loader's
+        # debug messages, switched on to learn why a plugin fails, show only
+        # where the user asked for them.
+        library = "debug qt.core.library: "
+        for name, env, must, must_not in (
+                ("as started", {}, [], [library]),
+                ("QT_DEBUG_PLUGINS", {"QT_DEBUG_PLUGINS": "1"}, [library], []),
+                ("the library category asked for", {"QT_LOGGING_RULES": "qt.widgets.painting=true;qt.core.library=true"},
+                 [library], [])):
+            with self.subTest(name):
+                program = self.session.start_program(
+                    args=["-style", "nosuchstyle"], stderr=subprocess.PIPE,
+                    env=dict({"QT_QPA_PLATFORM": "offscreen", "QT_MESSAGE_PATTERN": "%{type} %{category}: %{message}",
+                              "QT_LOGGING_RULES": "qt.widgets.painting=true"}, **env))
+                later = "qt.widgets.painting: "
+                output = harness.read_until(program.stderr, lambda text: later in text.partition("nosuchstyle")[2],
+                                            60 * INSTALLATION.patience)
+                program.kill()
+                program.wait()
+                self.assertRegex(output, r"(?m)^warning .*invalid style override 'nosuchstyle'")
+                self.assertIn(later, output.partition("nosuchstyle")[2], "messages after start-up are swallowed")
+                for words in must:  # the platform plugin's, loaded while the toolkit started
+                    self.assertRegex(output.partition("nosuchstyle")[0], f"(?m)^{words}.*libqoffscreen")
+                for words in must_not:
+                    self.assertNotIn(words, output)
 
 
 class Memcheck(OnX11, unittest.TestCase):
@@ -274,6 +316,35 @@ class ScreenReader(unittest.TestCase):
         buttons["update"].queryAction().doAction(0)
         self.assertTrue(wait_until(lambda: len(x11.picture().pixels_of(PLANET1)) < dots / 10, 10, step=0.2),
                         f"planet 1 still shows its {dots} pixels after a run of 3 samples")
+
+
+class RunCommand(unittest.TestCase):
+    """The README's first command, in a copy of the source tree as a fresh
+    clone has it: it installs what is missing, builds, says what it did, and
+    opens the window with its icon."""
+
+    def test_builds_and_opens_the_window(self):
+        session = self.enterContext(Session(INSTALLATION))
+        source = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+        clone = session.make("clone")
+        listed = subprocess.run(["git", "-C", source, "ls-files", "-z", "--cached", "--others", "--exclude-standard"],
+                                capture_output=True, check=True).stdout
+        for name in filter(None, listed.decode().split("\0")):
+            if os.path.isfile(os.path.join(source, name)):
+                os.makedirs(os.path.dirname(os.path.join(clone, name)), exist_ok=True)
+                shutil.copy2(os.path.join(source, name), os.path.join(clone, name))
+        x11 = X11(session.xvfb())
+        self.addCleanup(x11.display.close)
+        with open(session.program_log, "w") as log:
+            program = session.start([os.path.join(clone, "scripts", "run.sh")], stdout=log, stderr=subprocess.STDOUT)
+        window = x11.find_window(TITLE, 900, program)
+        self.assertTrue(window, f"no window (exit status {program.poll()}); it printed:\n{session.program_output()}")
+        self.assertGreaterEqual(x11.largest_icon_side(window), 16, "the window has no icon")
+        said = session.program_output()
+        self.assertRegex(said, r"(?m)^run\.sh: installed \d+ packages")
+        self.assertIn("run.sh: starting build/release/threebody", said)
+        x11.request_close(window)
+        self.assertEqual(program.wait(20), 0)
 
 
 class InstalledFiles(unittest.TestCase):

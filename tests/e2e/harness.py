@@ -125,13 +125,24 @@ class Session(contextlib.ExitStack):
         with open(self.program_log, errors="replace") as log:
             return log.read()[-3000:]
 
-    def xvfb(self):
-        """A new X server; its display name goes into the environment."""
-        server = self.start(["Xvfb", "-displayfd", "1", "-screen", "0", "1400x1000x24", "-nolisten", "tcp"],
+    def xvfb(self, private=False):
+        """A new X server; its display name goes into the environment. A
+        private one admits only clients that hold its cookie, as a desktop's
+        server does, and stays out of the environment."""
+        access = []
+        if private:
+            cookie = os.path.join(self.make("xauth"), "Xauthority")
+            name = b"MIT-MAGIC-COOKIE-1"
+            with open(cookie, "wb") as f:  # one entry for any address and display (FamilyWild)
+                f.write(b"\xff\xff\0\0\0\0" + len(name).to_bytes(2, "big") + name + b"\0\x10" + os.urandom(16))
+            access = ["-auth", cookie]
+        server = self.start(["Xvfb", "-displayfd", "1", "-screen", "0", "1400x1000x24", "-nolisten", "tcp"] + access,
                             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         number = server.stdout.readline().decode().strip()
         if not number:
             raise RuntimeError("Xvfb did not start")
+        if private:
+            return ":" + number
         self.env["DISPLAY"] = ":" + number
         return self.env["DISPLAY"]
 
