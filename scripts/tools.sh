@@ -14,8 +14,9 @@ apt_install() {
   local sudo
   sudo=$([ "$(id -u)" -eq 0 ] || echo sudo)
   [ -n "${apt_updated:-}" ] || { echo "$(basename "$0"): reading the package lists"; $sudo apt-get update -qq; apt_updated=1; }
-  $sudo env DEBIAN_FRONTEND=noninteractive apt-get "$@" -y -qq --no-install-recommends -o APT::Status-Fd=3 \
-    3>&1 >/dev/null | apt_progress
+  # The status lines on standard output, which -qq leaves to them (sudo closes other descriptors).
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get "$@" -y -qq --no-install-recommends -o APT::Status-Fd=1 |
+    apt_progress
 }
 apt_progress() {  # apt's status lines as a line at each fifth of each stage
   awk -F: -v me="$(basename "$0")" '/^(dl|pm)status:/ {
@@ -25,8 +26,10 @@ apt_progress() {  # apt's status lines as a line at each fifth of each stage
 }
 report_installs() {  # COMMAND...: runs it, then says in one line which packages it installed
   installed >build/packages-before.txt; "$@"
-  local new; new=$(installed | comm -13 build/packages-before.txt -)
-  echo "$(basename "$0"): installed $(echo -n "$new" | grep -c '^') packages${new:+: $(echo $new)}"
+  local new size; new=$(installed | comm -13 build/packages-before.txt -)
+  # shellcheck disable=SC2086  # one name a word
+  size=$([ -z "$new" ] || dpkg-query -W -f='${Installed-Size}\n' $new | awk '{ k += $1 } END { printf " (%d MB)", k / 1024 }')
+  echo "$(basename "$0"): installed $(echo -n "$new" | grep -c '^') packages$size${new:+: $(echo $new)}"
 }
 installed() { dpkg-query -W -f='${db:Status-Abbrev} ${Package}\n' | sed -n 's/^ii  *//p' | sort; }
 # The relations that FIELDS (an awk pattern) of the stanza STANZA (Source or
