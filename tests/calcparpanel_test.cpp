@@ -105,6 +105,65 @@ private slots:
         QCOMPARE(countNotBackground(render(*form->view)), 0);
     }
 
+    // What surprises a user, kept by design and said so in the README: each
+    // row does something and states what the form and the engine show after it.
+    void keptByDesign_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<bool>("runs");      // whether a run was made
+        QTest::addColumn<int>("samples");    // then: how many it took
+        QTest::newRow("choosing a scheme runs nothing") << "choose" << false << 0;
+        QTest::newRow("Enter in a field runs nothing") << "enter" << false << 0;
+        QTest::newRow("Nstep 10001: one sample, every variance 0") << "one sample" << true << 1;
+        QTest::newRow("update with the start-up texts: xp3 1.99848, not 2") << "update" << true << 100;
+        QTest::newRow("a click made during a run takes effect when it ends") << "click during" << true << 100;
+    }
+    void keptByDesign()
+    {
+        QFETCH(QString, action);
+        QFETCH(bool, runs);
+        QFETCH(int, samples);
+        const Outcome startUp = Outcome::ofEngine();
+        const QImage startUpPicture = render(*form->view);
+        QImage afterRun;
+        if (action == "choose") {
+            form->solver()->setCurrentIndex(1);
+            form->solver()->setCurrentIndex(2);
+        } else if (action == "enter") {
+            for (const char *name : {"nstepEdit", "xp3Edit", "factorEdit"})
+                QTest::keyClick(form->edit(name), Qt::Key_Return);
+        } else if (action == "one sample") {
+            form->typeInto("nstepEdit", "10001");
+            form->click("updateButton");
+            for (const char *name : {"starEdit", "planet1Edit", "planet2Edit", "totalEdit"})
+                QCOMPARE(form->edit(name)->text(), QString("0"));
+        } else if (action == "update") {
+            QCOMPARE(form->edit("xp3Edit")->text(), QString("1.99848"));
+            form->click("updateButton");
+            QCOMPARE(runEngine(threebody::Scheme::Midpoint, 1000000, 1.99848, 1).differenceTo(Outcome::ofEngine()),
+                     std::string());
+        } else if (action == "click during") {
+            // Posted before the run's click, as the event loop holds a click
+            // made while the run goes on: it waits until the run has ended.
+            form->typeInto("xp3Edit", "2");  // the start-up run again
+            QPushButton *zoomIn = form->panel->findChild<QPushButton *>("zoomInButton");
+            const QPoint centre = zoomIn->rect().center();
+            for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
+                QCoreApplication::postEvent(zoomIn, new QMouseEvent(type, centre, zoomIn->mapToGlobal(centre),
+                                                                    Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+            form->click("updateButton");
+            afterRun = render(*form->view);
+            QCOMPARE(afterRun, startUpPicture);  // the same run, not yet zoomed
+            QCoreApplication::processEvents();
+            QVERIFY(render(*form->view) != afterRun);
+        }
+        const Outcome now = Outcome::ofEngine();
+        QCOMPARE(now.differenceTo(startUp).empty(), !runs || action == "click during");
+        QCOMPARE(now.state.count, runs ? samples : startUp.state.count);
+        if (!runs)
+            QCOMPARE(render(*form->view), startUpPicture);
+    }
+
     void viewDrawsOnlyThisRunsSamples()
     {
         // The start-up picture ends with its last sample: planet 2 on top.
