@@ -6,8 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/tools.sh
-dpkg-checkbuilddeps -P nocheck 2>/dev/null || apt_install build-dep --build-profiles=nocheck ./
-needs "$screenshot_tools"
+needs "$(build_depends), $(runtime_depends), $screenshot_tools"
 cmake --preset release -DBUILD_TESTING=OFF -DTHREEBODY_BUILD_BENCH=OFF >/dev/null
 cmake --build --preset release --target threebody
 
