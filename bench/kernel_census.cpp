@@ -76,8 +76,8 @@ Issued issuedPerPass(threebody::Scheme scheme)
         counted = {};
         const threebody::Start start = threebody::startOf(threebody::kStartXp3, threebody::kStartFactor);
         DATA_LIST sample[1];
-        threebody::RunState state = threebody::runFrom(start, passes + 1, sample, 1);
-        runScheme(scheme, threebody::kPi, state);
+        threebody::RunState state = threebody::beforeFirstPass(start, passes + 1, sample, 1);
+        runScheme(scheme, state);
         runs[passes - 1] = counted;
     }
     return {runs[1].rootPairs - runs[0].rootPairs, runs[1].singleRoots - runs[0].singleRoots,

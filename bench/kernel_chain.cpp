@@ -57,13 +57,13 @@ double chainNs(threebody::Scheme scheme)
 {
     constexpr int kPasses = 20000;
     DATA_LIST samples[2];
-    const threebody::RunState start = threebody::runFrom(
+    const threebody::RunState start = threebody::beforeFirstPass(
         threebody::startOf(threebody::kStartXp3, threebody::kStartFactor), kPasses + 1, samples, 2);
     double best = 1e300;
     for (int trial = 0; trial < 7; ++trial) {
         threebody::RunState state = start;
         const auto t0 = std::chrono::steady_clock::now();
-        runScheme(scheme, threebody::kPi, state);
+        runScheme(scheme, state);
         const std::chrono::duration<double, std::nano> ns = std::chrono::steady_clock::now() - t0;
         best = std::min(best, ns.count() / kPasses);
     }

@@ -194,7 +194,7 @@ bool report(Scheme scheme, int nstep)
     double firstDt = 0, dtAt10000 = 0;
     Real e = energy(start);
     for (int k = 1; k < nstep; ++k) {
-        threebody::enginePaths().run(scheme, threebody::kPi, pass);
+        threebody::enginePaths().run(scheme, pass);
         run.end = bodiesOf(pass);
         const Real next = energy(run.end);
         if (!(next > e)) {

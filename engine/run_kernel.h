@@ -172,7 +172,7 @@ KERNEL_INLINE void takeSample(DATA_LIST &d, const BodyLanes &s)
 // the step search, dt, the scheme's update, time, and a sample every
 // kSampleEvery passes from the first. The statistics follow in the caller.
 template <class Update>
-KERNEL_INLINE void runLoop(threebody::RunState &st, double pi)
+KERNEL_INLINE void runLoop(threebody::RunState &st)
 {
     st.dt = 0;
     st.count = 0;
@@ -183,7 +183,7 @@ KERNEL_INLINE void runLoop(threebody::RunState &st, double pi)
     const double forward[3] = {-st.bodies.mp[0], -st.bodies.mp[0], -st.bodies.mp[1]};
     const double reverse[3] = {-st.bodies.mp[1], -st.bodies.mp[2], -st.bodies.mp[2]};
     const Masses m{load3(forward), load3(reverse)};
-    const double twoPi = pi + pi;
+    const double twoPi = st.pi + st.pi;
     double time = st.time;
     double dt = 0, dtmin = st.dtmin, vp = st.vp;
     const int nstep = st.nstep, capacity = st.capacity;
@@ -215,12 +215,12 @@ KERNEL_INLINE void runLoop(threebody::RunState &st, double pi)
     st.count = count;
 }
 
-KERNEL_INLINE void runScheme(threebody::Scheme scheme, double pi, threebody::RunState &state)
+KERNEL_INLINE void runScheme(threebody::Scheme scheme, threebody::RunState &state)
 {
     switch (scheme) {
-    case threebody::Scheme::Euler: runLoop<EulerUpdate>(state, pi); break;
-    case threebody::Scheme::Midpoint: runLoop<MidpointUpdate>(state, pi); break;
-    case threebody::Scheme::RungeKutta4: runLoop<RungeKutta4Update>(state, pi); break;
+    case threebody::Scheme::Euler: runLoop<EulerUpdate>(state); break;
+    case threebody::Scheme::Midpoint: runLoop<MidpointUpdate>(state); break;
+    case threebody::Scheme::RungeKutta4: runLoop<RungeKutta4Update>(state); break;
     }
 }
 

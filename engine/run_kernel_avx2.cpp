@@ -1,4 +1,6 @@
 // The run loop for processors with AVX2: four doubles an instruction.
+#include "kernel_entries.h"
+
 #include <immintrin.h>
 
 #if defined(__clang__)
@@ -60,7 +62,7 @@ LANES_INLINE LanesPair divideBoth(Lanes a, Lanes b, Lanes c, Lanes d) { return {
 #include "run_kernel.h"
 
 namespace threebody::detail {
-void runAvx2(Scheme scheme, double pi, RunState &state) { runScheme(scheme, pi, state); }
+void runAvx2(Scheme scheme, RunState &state) { runScheme(scheme, state); }
 }  // namespace threebody::detail
 
 #if defined(__clang__)

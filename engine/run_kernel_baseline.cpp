@@ -5,6 +5,7 @@
 //
 // Four lanes are two registers, lanes {0, 1} and {2, 3}, held as a pair of
 // two-lane vectors so that the compiler keeps them in registers.
+#include "kernel_entries.h"
 
 namespace {
 
@@ -88,5 +89,5 @@ LANES_INLINE LanesPair divideBoth(Lanes a, Lanes b, Lanes c, Lanes d)
 #include "run_kernel.h"
 
 namespace threebody::detail {
-void runBaseline(Scheme scheme, double pi, RunState &state) { runScheme(scheme, pi, state); }
+void runBaseline(Scheme scheme, RunState &state) { runScheme(scheme, state); }
 }  // namespace threebody::detail

@@ -44,7 +44,7 @@ Start startOf(double xp3, double factor)
     return s;
 }
 
-RunState runFrom(const Start &start, int nstep, DATA_LIST *samples, int capacity)
+RunState beforeFirstPass(const Start &start, int nstep, DATA_LIST *samples, int capacity)
 {
     return RunState{start.bodies, 0, 0, 0, 0, nstep, 0, samples, capacity};
 }

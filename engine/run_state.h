@@ -6,6 +6,8 @@
 #ifndef THREEBODY_RUN_STATE_H
 #define THREEBODY_RUN_STATE_H
 
+#include "constants.h"
+
 // One trajectory sample.
 struct DATA_LIST {
     double x[3];
@@ -35,12 +37,14 @@ struct RunState {
     int nstep, count;
     DATA_LIST *samples;  // room for `capacity` records
     int capacity;
+    double pi = kPi;  // each pass's dt is ((pi + pi) * dtmin) * kStepFraction
 };
 
 Start startOf(double xp3, double factor);
 
-// A run of nstep from `start` at time 0, recording into `samples`.
-RunState runFrom(const Start &start, int nstep, DATA_LIST *samples, int capacity);
+// The state of a run of nstep from `start` before its first pass: time 0,
+// recording into `samples`.
+RunState beforeFirstPass(const Start &start, int nstep, DATA_LIST *samples, int capacity);
 
 }  // namespace threebody
 

@@ -1,15 +1,9 @@
 #include "simd_path.h"
 
 #include "constants.h"
+#include "kernel_entries.h"
 
 namespace threebody {
-
-namespace detail {
-void runBaseline(Scheme scheme, double pi, RunState &state);
-#if THREEBODY_X86
-void runAvx2(Scheme scheme, double pi, RunState &state);
-#endif
-}  // namespace detail
 
 namespace {
 
@@ -79,14 +73,14 @@ const Path &PathChooser::fastest(Scheme scheme)
     if (supported_.size() == 1)
         return supported_.front();
     DATA_LIST sample[1];
-    const RunState start = runFrom(startOf(kStartXp3, kStartFactor), kMeasuredPasses + 1, sample, 1);
+    const RunState start = beforeFirstPass(startOf(kStartXp3, kStartFactor), kMeasuredPasses + 1, sample, 1);
     const Path *best = &supported_.front();
     auto bestTime = std::chrono::nanoseconds::max();
     for (int round = 0; round < kRounds; ++round)
         for (const Path &path : supported_) {
             RunState state = start;
             const auto t0 = now_();
-            path.run(scheme, kPi, state);
+            path.run(scheme, state);
             const auto t = now_() - t0;
             if (t < bestTime)
                 bestTime = t, best = &path;
@@ -111,10 +105,10 @@ void PathChooser::forget()
         measured = nullptr;
 }
 
-void PathChooser::run(Scheme scheme, double pi, RunState &state)
+void PathChooser::run(Scheme scheme, RunState &state)
 {
     const Path &path = pathFor(scheme);
-    path.run(scheme, pi, state);
+    path.run(scheme, state);
     lastRun_ = &path;
 }
 

@@ -20,7 +20,7 @@ struct Path {
     bool (*supported)();  // whether this processor can run it
     // The passes of one run (everything but the statistics); call it only
     // where supported.
-    void (*run)(Scheme scheme, double pi, RunState &state);
+    void (*run)(Scheme scheme, RunState &state);
 };
 
 // The paths built into this program: first the two-lane one that every
@@ -48,7 +48,7 @@ public:
     // Forgets use()'s choice and every measurement.
     void forget();
     // Runs the scheme's passes on pathFor(scheme).
-    void run(Scheme scheme, double pi, RunState &state);
+    void run(Scheme scheme, RunState &state);
     // The path of the latest run(), or none.
     const Path *lastRun() const { return lastRun_; }
     const std::vector<Path> &supported() const { return supported_; }

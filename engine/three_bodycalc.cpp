@@ -2,35 +2,6 @@
 
 #include "simd_path.h"
 
-#include <array>
-#include <cstring>
-#include <utility>
-
-namespace {
-
-// Each class-wide array of the bodies beside its field in a Bodies value.
-using E = CCalcEngine;
-std::array<std::pair<double *, double *>, 5> fieldsOf(threebody::Bodies &b)
-{
-    return {{{b.xp, E::xp}, {b.yp, E::yp}, {b.vx, E::vx}, {b.vy, E::vy}, {b.mp, E::mp}}};
-}
-
-threebody::Bodies classWideBodies()
-{
-    threebody::Bodies b;
-    for (auto [field, array] : fieldsOf(b))
-        std::memcpy(field, array, sizeof E::xp);
-    return b;
-}
-
-void setClassWideBodies(threebody::Bodies b)
-{
-    for (auto [field, array] : fieldsOf(b))
-        std::memcpy(array, field, sizeof E::xp);
-}
-
-}  // namespace
-
 CCalcEngine::CCalcEngine() : pi(threebody::kPi)
 {
     nstep = threebody::kStartNstep;
@@ -44,7 +15,7 @@ void CCalcEngine::setParam(double xp3, double factor_)
     const threebody::Start s = threebody::startOf(xp3, factor_);
     factor = factor_;
     time = 0;
-    setClassWideBodies(s.bodies);
+    bodies = s.bodies;
     xg = s.xg;
     yg = s.yg;
     vxg = s.vxg;
@@ -53,12 +24,12 @@ void CCalcEngine::setParam(double xp3, double factor_)
 
 threebody::RunState CCalcEngine::runState()
 {
-    return threebody::RunState{classWideBodies(), time, dt, dtmin, vp, nstep, count, data_list, threebody::kMaxSamples};
+    return threebody::RunState{bodies, time, dt, dtmin, vp, nstep, count, data_list, threebody::kMaxSamples};
 }
 
 void CCalcEngine::setRunState(const threebody::RunState &r)
 {
-    setClassWideBodies(r.bodies);
+    bodies = r.bodies;
     time = r.time;
     dt = r.dt;
     dtmin = r.dtmin;
@@ -102,7 +73,8 @@ void CCalcEngine::CalcStDeviation()
 void CCalcEngine::run(threebody::Scheme scheme)
 {
     threebody::RunState state = runState();
-    threebody::enginePaths().run(scheme, pi, state);
+    state.pi = pi;
+    threebody::enginePaths().run(scheme, state);
     setRunState(state);
     CalcStDeviation();
 }

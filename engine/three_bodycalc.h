@@ -3,7 +3,7 @@
 //
 // All simulation state is class-wide so that the three scheme objects work on
 // one and the same system and the user interface can read it by name. A run
-// loads it into a RunState, runs the passes on that, and stores it back.
+// takes it as a RunState, runs the passes on that, and gives it back.
 // Every floating-point operation and its order are fixed: results are
 // reproducible to the last bit (build with -ffp-contract=off).
 #ifndef THREE_BODYCALC_H
@@ -32,7 +32,11 @@ public:
     // Zero until a run or setParam sets them.
     static inline int maxtime = 0, nstep = 0, count = 0;
     static inline double dtmin = 0, dt = 0, time = 0;
-    static inline double xp[3] = {}, yp[3] = {}, vx[3] = {}, vy[3] = {}, mp[3] = {};
+    // The bodies as one value, which a run's state takes and gives back in
+    // one assignment; every reader uses the names of its arrays.
+    static inline threebody::Bodies bodies = {};
+    static inline double (&xp)[3] = bodies.xp, (&yp)[3] = bodies.yp, (&vx)[3] = bodies.vx, (&vy)[3] = bodies.vy,
+                         (&mp)[3] = bodies.mp;
     static inline double xg = 0, yg = 0;
     static inline double vxg = 0, vyg = 0;
     static inline double vp = 0;

@@ -28,7 +28,7 @@ const double nan = std::numeric_limits<double>::quiet_NaN();
 
 // A start, set up in the class-wide state as setParam leaves it, or field
 // by field: so a path and the plain evaluation start from a state that
-// threebody::runFrom did not build, and it cannot hide a field it loses.
+// threebody::beforeFirstPass did not build, and it cannot hide a field it loses.
 struct Case {
     std::string name;
     std::function<void()> setUp;
@@ -188,10 +188,10 @@ void fakeRun(const char *path, const int (&ns)[3], Scheme scheme, RunState &stat
 }
 bool yes() { return true; }
 bool no() { return false; }
-const Path kA{"A", 2, yes, [](Scheme s, double, RunState &st) { fakeRun("A", {30, 30, 15}, s, st); }};
-const Path kB{"B", 2, yes, [](Scheme s, double, RunState &st) { fakeRun("B", {10, 50, 40}, s, st); }};
-const Path kC{"C", 2, yes, [](Scheme s, double, RunState &st) { fakeRun("C", {20, 5, 25}, s, st); }};
-const Path kMissing{"missing", 4, no, [](Scheme s, double, RunState &st) { fakeRun("missing", {0, 0, 0}, s, st); }};
+const Path kA{"A", 2, yes, [](Scheme s, RunState &st) { fakeRun("A", {30, 30, 15}, s, st); }};
+const Path kB{"B", 2, yes, [](Scheme s, RunState &st) { fakeRun("B", {10, 50, 40}, s, st); }};
+const Path kC{"C", 2, yes, [](Scheme s, RunState &st) { fakeRun("C", {20, 5, 25}, s, st); }};
+const Path kMissing{"missing", 4, no, [](Scheme s, RunState &st) { fakeRun("missing", {0, 0, 0}, s, st); }};
 
 PathChooser chooserOf(const std::vector<Path> &paths)
 {
@@ -205,7 +205,7 @@ std::string ranOn(PathChooser &c, Scheme scheme)
 {
     RunState state{};
     state.time = -1;  // no timing starts here
-    c.run(scheme, threebody::kPi, state);
+    c.run(scheme, state);
     const Ran last = ran.back();
     ran.pop_back();
     const bool named = c.lastRun() && last.path == c.lastRun()->name;

@@ -127,11 +127,13 @@ void holdingHandler(QtMsgType type, const QMessageLogContext &context, const QSt
 }
 
 // With QT_FATAL_WARNINGS or QT_FATAL_CRITICALS the toolkit aborts right after
-// the message it made fatal, which is then the last one held.
+// the message it made fatal, which is then the last one held. A handler that
+// aborts while passing a fatal message on holds the lock itself: the wait
+// ends, and the start ends all the same.
 void abortedByAMessage(int)
 {
     std::signal(SIGABRT, SIG_DFL);
-    heldLock.lock();
+    heldLock.tryLock(1000);
     endFailedStart();
 }
 

@@ -1,8 +1,9 @@
 #!/usr/bin/python3
 """The real program as a user's desktop meets it: its window on an X server,
 what it says when it cannot start, the toolkit's messages, memory under valgrind, a
-native Wayland window, the accessibility tree that screen readers read, and
-the installed files that menus and software centres read.
+native Wayland window, the accessibility tree that screen readers read, the
+installed files that menus and software centres read, and the run command
+on a fresh tree.
 
 usage: e2e_test.py [--root DIR] [--wrapper COMMAND] [unittest arguments]
   --root     where usr/bin/threebody and usr/share are: "/" for the

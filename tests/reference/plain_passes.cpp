@@ -144,14 +144,14 @@ void takeSample(const RunState &run, DATA_LIST &d)
 }
 
 template <class Step>
-void runLoop(RunState &run, double pi)
+void runLoop(RunState &run)
 {
     run.dt = 0;
     run.count = 0;
     for (int k = 1; k < run.nstep; ++k) {
         run.dtmin = threebody::kLargestRatio;
         const Sums s1 = gravity<true>(run, run.bodies.xp, run.bodies.yp);
-        run.dt = ((pi + pi) * run.dtmin) * threebody::kStepFraction;
+        run.dt = ((run.pi + run.pi) * run.dtmin) * threebody::kStepFraction;
         Step::update(run, s1);
         run.time = run.time + run.dt;
         if (k % threebody::kSampleEvery == 1 && run.count < run.capacity) {
@@ -161,12 +161,12 @@ void runLoop(RunState &run, double pi)
     }
 }
 
-void runPlainPasses(threebody::Scheme scheme, double pi, RunState &state)
+void runPlainPasses(threebody::Scheme scheme, RunState &state)
 {
     switch (scheme) {
-    case threebody::Scheme::Euler: runLoop<EulerStep>(state, pi); break;
-    case threebody::Scheme::Midpoint: runLoop<MidpointStep>(state, pi); break;
-    case threebody::Scheme::RungeKutta4: runLoop<RungeKutta4Step>(state, pi); break;
+    case threebody::Scheme::Euler: runLoop<EulerStep>(state); break;
+    case threebody::Scheme::Midpoint: runLoop<MidpointStep>(state); break;
+    case threebody::Scheme::RungeKutta4: runLoop<RungeKutta4Step>(state); break;
     }
 }
 
@@ -180,7 +180,7 @@ void runOn(const threebody::Path &path, threebody::Scheme scheme, int nstep)
 {
     CCalcEngine::nstep = nstep;
     RunState state = CCalcEngine::runState();
-    path.run(scheme, threebody::kPi, state);
+    path.run(scheme, state);
     CCalcEngine::setRunState(state);
     CCalcEngine::CalcStDeviation();
 }

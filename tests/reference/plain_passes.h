@@ -8,7 +8,7 @@
 namespace reference {
 
 // The passes of one run, without the statistics.
-void runPlainPasses(threebody::Scheme scheme, double pi, threebody::RunState &state);
+void runPlainPasses(threebody::Scheme scheme, threebody::RunState &state);
 
 // The plain evaluation as a path, so that it runs wherever a path does.
 const threebody::Path &plainPath();
