@@ -1,6 +1,7 @@
 // The least time a pass can take on this processor: the larger of
-//  (a) the latency of its loop-carried chain, from one pass's positions to
-//      the next's: the engine's kernel run on one lane (kernel_chain.cpp), and
+//  (a) the one-lane program of the kernel's operations, divisions and roots
+//      included, in their order: the engine's kernel run on one lane
+//      (kernel_chain.cpp), timed as the passes are, and
 //  (b) the time the unit that does square roots and divisions needs for the
 //      pass's roots and divisions, from measured times per instruction.
 #ifndef PASS_FLOOR_H
@@ -17,7 +18,8 @@ struct UnitCosts {
 };
 
 UnitCosts measureUnit();
-double chainNs(threebody::Scheme scheme);
+// The passes of a run on the one-lane kernel.
+void runChain(threebody::Scheme scheme, threebody::RunState &state);
 double unitNs(threebody::Scheme scheme, const threebody::Path &path, const UnitCosts &costs);
 
 }  // namespace passfloor
