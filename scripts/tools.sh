@@ -29,7 +29,7 @@ report_installs() {  # COMMAND...: runs it, then says in one line which packages
   local new size; new=$(installed | comm -13 build/packages-before.txt -)
   # shellcheck disable=SC2086  # one name a word
   size=$([ -z "$new" ] || dpkg-query -W -f='${Installed-Size}\n' $new | awk '{ k += $1 } END { printf " (%d MB)", k / 1024 }')
-  echo "$(basename "$0"): installed $(echo -n "$new" | grep -c '^') packages$size${new:+: $(echo $new)}"
+  echo "$(basename "$0"): installed $(echo -n "$new" | grep -c '^') packages$size${new:+: $(paste -sd' ' <<<"$new")}"
 }
 installed() { dpkg-query -W -f='${db:Status-Abbrev} ${Package}\n' | sed -n 's/^ii  *//p' | sort; }
 # The relations that FIELDS (an awk pattern) of the stanza STANZA (Source or
