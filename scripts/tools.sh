@@ -13,23 +13,30 @@ die() { echo "$(basename "$0"): $*" >&2; exit 1; }
 apt_install() {
   local sudo
   sudo=$([ "$(id -u)" -eq 0 ] || echo sudo)
-  [ -n "${apt_updated:-}" ] || { echo "$(basename "$0"): reading the package lists"; $sudo apt-get update -qq; apt_updated=1; }
+  if [ -z "${apt_updated:-}" ]; then
+    echo "$(basename "$0"): reading the package lists"
+    $sudo apt-get update -qq
+    apt_updated=1
+  fi
   # The status lines on standard output, which -qq leaves to them (sudo closes other descriptors).
-  $sudo env DEBIAN_FRONTEND=noninteractive apt-get "$@" -y -qq --no-install-recommends -o APT::Status-Fd=1 |
-    apt_progress
+  $sudo env DEBIAN_FRONTEND=noninteractive \
+    apt-get "$@" -y -qq --no-install-recommends -o APT::Status-Fd=1 | apt_progress
 }
 apt_progress() {  # apt's status lines as a line at each fifth of each stage
   awk -F: -v me="$(basename "$0")" '/^(dl|pm)status:/ {
     stage = $1 == "dlstatus" ? "downloading" : "installing"; fifth = int($3 / 20)
-    if (stage != last || fifth > shown) { printf "%s: %s, %d %%\n", me, stage, fifth * 20; fflush() }
+    if (stage != last || fifth > shown) {
+      printf "%s: %s, %d %%\n", me, stage, fifth * 20; fflush() }
     if (stage != last) shown = -1; last = stage; shown = fifth > shown ? fifth : shown }'
 }
 report_installs() {  # COMMAND...: runs it, then says in one line which packages it installed
   installed >build/packages-before.txt; "$@"
   local new size; new=$(installed | comm -13 build/packages-before.txt -)
   # shellcheck disable=SC2086  # one name a word
-  size=$([ -z "$new" ] || dpkg-query -W -f='${Installed-Size}\n' $new | awk '{ k += $1 } END { printf " (%d MB)", k / 1024 }')
-  echo "$(basename "$0"): installed $(echo -n "$new" | grep -c '^') packages$size${new:+: $(paste -sd' ' <<<"$new")}"
+  size=$([ -z "$new" ] || dpkg-query -W -f='${Installed-Size}\n' $new |
+    awk '{ k += $1 } END { printf " (%d MB)", k / 1024 }')
+  local names; names=${new:+: $(paste -sd' ' <<<"$new")}
+  echo "$(basename "$0"): installed $(echo -n "$new" | grep -c '^') packages$size$names"
 }
 installed() { dpkg-query -W -f='${db:Status-Abbrev} ${Package}\n' | sed -n 's/^ii  *//p' | sort; }
 # The relations that FIELDS (an awk pattern) of the stanza STANZA (Source or
@@ -45,7 +52,8 @@ runtime_depends() { control_relations Package 'Depends|Recommends' | paste -sd, 
 # without debhelper, which only debian/rules uses, and the compilers that
 # Debian's build-essential (implied by every Build-Depends) brings.
 build_depends() {
-  { echo build-essential; control_relations Source Build-Depends | grep -v -e '<!nocheck>' -e '^debhelper'; } |
+  { echo build-essential
+    control_relations Source Build-Depends | grep -v -e '<!nocheck>' -e '^debhelper'; } |
     paste -sd, | sed 's/,/, /g'
 }
 # Installs what a dependency string names unless it is satisfied already.

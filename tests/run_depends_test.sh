@@ -14,7 +14,8 @@ dpkgs=$(perl -MDpkg::Control::Info -MDpkg::Deps -e '
   my @fields = ("build-essential, " . $control->get_source->{"Build-Depends"},
                 map { ($package->{$_} // "") =~ s/\$\{[^}]*\}//gr } "Depends", "Recommends");
   for my $field (@fields) {
-    my $deps = deps_parse($field =~ s/\s+/ /gr, build_dep => 1, build_profiles => ["nocheck"], reduce_profiles => 1)
+    my $deps = deps_parse($field =~ s/\s+/ /gr, build_dep => 1, build_profiles => ["nocheck"],
+                          reduce_profiles => 1)
       or die "dpkg cannot parse: $field\n";
     print $_->output, "\n" for grep { $_->output !~ /^debhelper/ } $deps->get_deps;
   }' | sort)
