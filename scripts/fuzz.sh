@@ -16,7 +16,7 @@ trap 'rm -rf "$work"' EXIT
 mkdir "$work/corpus"
 build/fuzz/engine_fuzzer -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
   -artifact_prefix="$PWD/build/fuzz/" "$work/corpus" fuzz/seeds >"$work/log" 2>&1 ||
-  { tail -n 60 "$work/log"; echo "engine_fuzzer failed"; exit 1; }
+  { tail -n 60 "$work/log"; die "engine_fuzzer failed"; }
 grep -E '^(INFO: seed corpus|Done|stat::)' "$work/log" || true
 ran=$(sed -n 's/^Done [0-9]* runs in \([0-9]*\) second.*/\1/p' "$work/log")
-[ "${ran:-0}" -ge "$seconds" ] || { echo "engine_fuzzer stopped after ${ran:-no} seconds, not $seconds"; exit 1; }
+[ "${ran:-0}" -ge "$seconds" ] || die "engine_fuzzer stopped after ${ran:-no} seconds, not $seconds"

@@ -12,7 +12,7 @@ cmake --build --preset release --target threebody
 
 # The form has the keyboard focus on the scheme box at start-up: Down picks
 # the next scheme, two Tabs reach xp3, two more "update", and space presses it.
-xvfb-run -a -s "-screen 0 1400x1000x24" bash -c '
+xvfb-run -a -s "-screen 0 1400x1000x24" bash -s <<'EOF'
   set -e
   build/release/threebody &
   pid=$!
@@ -21,10 +21,11 @@ xvfb-run -a -s "-screen 0 1400x1000x24" bash -c '
   sleep 1
   import -window "$window" docs/scheme-midpoint.png
   for scheme in euler rk4; do
-    xdotool key --window "$window" Down Tab Tab ctrl+a 2 Tab Tab space shift+Tab shift+Tab shift+Tab shift+Tab
+    xdotool key --window "$window" Down Tab Tab ctrl+a 2 Tab Tab space \
+      shift+Tab shift+Tab shift+Tab shift+Tab
     sleep 2
     import -window "$window" "docs/scheme-$scheme.png"
   done
   kill "$pid"
-'
+EOF
 echo "wrote docs/scheme-{midpoint,euler,rk4}.png"

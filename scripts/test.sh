@@ -11,14 +11,20 @@ cd "$(dirname "$0")/.."
 . scripts/tools.sh
 stages=("$@")
 [ $# -gt 0 ] || stages=(release sanitize fuzz)
-for stage in "${stages[@]}"; do [[ $stage == @(release|sanitize|fuzz) ]] || die "unknown stage '$stage' (release sanitize fuzz)"; done
+for stage in "${stages[@]}"; do
+  [[ $stage == @(release|sanitize|fuzz) ]] || die "unknown stage '$stage' (release sanitize fuzz)"
+done
 machine_configuration() {
   dpkg --print-foreign-architectures
-  find /etc/apt \( -name sources.list -o -path '/etc/apt/sources.list.d/*' \) -type f -exec sha256sum {} + | sort
+  find /etc/apt \( -name sources.list -o -path '/etc/apt/sources.list.d/*' \) -type f \
+    -exec sha256sum {} + | sort
 }
 configuration=$(machine_configuration)
 mkdir -p build
-tools() { dpkg-checkbuilddeps 2>/dev/null || apt_install build-dep ./; needs "$e2e_tools, $(runtime_depends), $contributor_tools"; }
+tools() {
+  dpkg-checkbuilddeps 2>/dev/null || apt_install build-dep ./
+  needs "$e2e_tools, $(runtime_depends), $contributor_tools"
+}
 report_installs tools
 
 export THREEBODY_REQUIRE_ALL_TESTS=1  # every test tool is installed here
@@ -26,7 +32,8 @@ arch=$(dpkg --print-architecture)
 # A workflow, and the tests that passed in it.   workflow PRESET CONFIGURATION
 workflow() {
   local log=build/$1.log
-  cmake --workflow --preset "$1" --fresh >"$log" 2>&1 || { grep -vE '^(-- |  [A-Z_]+=|$)' "$log"; die "$1 failed"; }
+  cmake --workflow --preset "$1" --fresh >"$log" 2>&1 ||
+    { grep -vE '^(-- |  [A-Z_]+=|$)' "$log"; die "$1 failed"; }
   grep -E 'tests passed|Tests left out|Total Test time' "$log"
   same_tests "$log" "$2" "$arch"
 }
@@ -45,4 +52,5 @@ for stage in "${stages[@]}"; do
   "$stage"
   echo "== $stage took $((SECONDS - start)) s =="
 done
-[ "$(machine_configuration)" = "$configuration" ] || die "dpkg's architectures or apt's sources changed"
+[ "$(machine_configuration)" = "$configuration" ] ||
+  die "dpkg's architectures or apt's sources changed"
