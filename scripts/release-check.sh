@@ -41,9 +41,7 @@ main() {  # the stages in their order; two lines of them side by side, sharing t
 # The tools, then the check in its namespaces, one check at a time in a tree. Its work folder
 # goes when it ends, or, where it was killed, when the next one starts.
 outside() {
-  mkdir -p build && report_installs needs "$(for a in "${architectures[@]}"; do
-    dpkg-architecture -a "$a" -qDEB_HOST_GNU_TYPE 2>/dev/null; done | sed 's/^/g++-/; s/$/,/')
-    $release_tools, cmake, ninja-build, libgtest-dev"
+  mkdir -p build && report_installs tools
   exec {lock}>build/release-check.lock
   flock -n "$lock" || { echo "release-check.sh: waits for the check running in this tree"
     flock "$lock"; }
@@ -54,6 +52,11 @@ outside() {
   trap 'kill -KILL "$inner"; wait "$inner"; rm -rf "$work"; exit 143' TERM INT HUP
   wait "$inner" || status=$?
   rm -rf "$work" && exit "$status"
+}
+tools() {  # dpkg-architecture, from the first, names the cross compilers
+  needs "$release_tools, cmake, ninja-build, libgtest-dev"
+  needs "$(for a in "${architectures[@]}"; do dpkg-architecture -a "$a" -qDEB_HOST_GNU_TYPE \
+    2>/dev/null; done | sed 's/^/g++-/' | paste -sd,)"
 }
 
 # The machine as only this check sees it: /etc under a layer of the work folder, with the
