@@ -77,7 +77,9 @@ private_machine() {
 $lintian_require_success = 1; $piuparts_require_success = 1; $autopkgtest_require_success = 1;
 $autopkgtest_root_args = ''; $piuparts_root_args = ['env', 'PATH=/usr/sbin:/usr/bin:/sbin:/bin'];
 EOF
-  export TMPDIR=$work
+  # Its temporary files too: sbuild clears TMPDIR for autopkgtest, which writes to /tmp.
+  mkdir -m 1777 "$work/tmp" && export TMPDIR=$work/tmp
+  [[ $work == /tmp/* ]] || mount --bind "$TMPDIR" /tmp
   mirror=$(apt-get indextargets --no-release-info --format "\$(REPO_URI)" | grep -v security |
     head -n 1 || true)
   [ -n "$mirror" ] || die "no Debian mirror in apt's sources"
@@ -152,7 +154,7 @@ package() {  # SUITE [HOST-ARCH]
   options=(--host="${2:-}" --profiles=nocheck --no-run-piuparts --no-run-autopkgtest)
   [ -n "${2:-}" ] || options=(--run-piuparts --run-autopkgtest
     --autopkgtest-opts="-- schroot release-check-$1" --finished-build-commands="$reprotest"
-    --piuparts-opts="--basetgz=$work/$1.tar.gz -d $1 --tmpdir=$work --keep-sources-list \
+    --piuparts-opts="--basetgz=$work/$1.tar.gz -d $1 --tmpdir=$TMPDIR --keep-sources-list \
       --ignore=/var/cache/debconf/tmp.ci/")
   SBUILD_CONFIG=$work/sbuildrc sbuild --chroot-mode=schroot --chroot="release-check-$1" \
     --dist="$(dpkg-parsechangelog -S Distribution)" --build-dir="$out" --nolog --run-lintian \
