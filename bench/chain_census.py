@@ -1,7 +1,10 @@
 #!/usr/bin/python3
 """Fails unless the floor's chain, as compiled, is the kernel's program.
 
-   chain_census.py OBJDUMP ENGINE_BENCH
+   chain_census.py OBJDUMP ENGINE_BENCH [FOLDER]
+
+With FOLDER, it also writes each pass loop's instructions there, for
+llvm-mca (docs/speed.md), and prints each loop's instructions by class.
 
 Each scheme's pass is a loop in the compiled code. The loops of the chain
 (passfloor::runChain) must hold, kind by kind, as many additions,
@@ -16,14 +19,17 @@ import subprocess
 import sys
 
 KINDS = re.compile(r"v?(add|sub|mul|div|sqrt|min|u?comi)[sp]d$")
+CLASSES = [("arithmetic", r"v?(add|sub|mul|div|sqrt|min|u?comi)[sp]d$"),
+           ("shuffle", r"v?(perm|shuf|unpck|blend|insert|extract|broadcast|movddup)"),
+           ("logic", r"v?(and|andn|or|xor)p"), ("move", r"v?mov"), ("branch", r"j")]
 
 
-def pass_loops(disassembly, function):
+def pass_loops(disassembly, function, folder=None):
     """The kinds counted in each innermost loop of FUNCTION that divides."""
     text = next(f for f in re.split(r"\n(?=[0-9a-f]+ <)", disassembly)
                 if re.match(r"[0-9a-f]+ <[^>]*\b" + function + r"\(", f))
-    code = [(int(a, 16), op) for a, op in
-            re.findall(r"^\s*([0-9a-f]+):\s*(\S+)", text, re.MULTILINE)]
+    code = [(int(a, 16), op, args) for a, op, args in
+            re.findall(r"^\s*([0-9a-f]+):\s*(\S+)(.*)", text, re.MULTILINE)]
     targets = dict(re.findall(r"^\s*([0-9a-f]+):\s*j\S*\s+([0-9a-f]+) <", text, re.MULTILINE))
     back = [(int(t, 16), int(a, 16)) for a, t in targets.items() if int(t, 16) <= int(a, 16)]
     loops = []
@@ -31,21 +37,30 @@ def pass_loops(disassembly, function):
         if any(head < other <= end for other, _ in back):
             continue  # encloses another loop
         kinds = collections.Counter()
-        for address, op in code:
+        body = [(op, args) for address, op, args in code if head <= address <= end]
+        for op, _ in body:
             match = KINDS.match(op)
-            if head <= address <= end and match:
+            if match:
                 # A compare with a branch is the scalar form of a minimum.
                 kinds["min" if "comi" in match.group(1) else match.group(1)] += 1
+        if kinds["div"] and folder:
+            classes = collections.Counter(next((c for c, p in CLASSES if re.match(p, op)), "other")
+                                          for op, _ in body)
+            print(f"{function}, {kinds['div']} divisions: {len(body)} instructions, {dict(classes)}")
+            with open(f"{folder}/{function}-{kinds['div']}.s", "w") as out:
+                out.writelines(f"{op} {re.sub(r'#.*|<.*', '', args).strip()}\n"
+                               for op, args in body if not op.startswith("j"))
         if kinds["div"]:
             loops.append(dict(sorted(kinds.items())))
     return sorted(loops, key=lambda k: k["div"])
 
 
 def main():
-    objdump, binary = sys.argv[1:3]
+    objdump, binary, folder = (sys.argv[1:] + [None])[:3]
     disassembly = subprocess.run([objdump, "-d", "--no-show-raw-insn", "-C", binary],
                                  check=True, capture_output=True, text=True).stdout
-    kernel, chain = pass_loops(disassembly, "runAvx2"), pass_loops(disassembly, "runChain")
+    kernel = pass_loops(disassembly, "runAvx2", folder)
+    chain = pass_loops(disassembly, "runChain", folder)
     for name, loops in ("kernel", kernel), ("chain", chain):
         print(f"{name}: " + "; ".join(str(k) for k in loops))
     if len(kernel) != 3 or kernel != chain:
