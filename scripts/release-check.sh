@@ -48,8 +48,9 @@ outside() {
   rm -rf "$work" && mkdir "$work" && status=0
   release_check_inside=1 unshare --mount --propagation private --pid --fork --kill-child \
     --mount-proc "$0" "$@" & inner=$!
-  # unshare ignores them while its child runs; killed, it takes the child and its namespace along.
-  trap 'kill -KILL "$inner"; wait "$inner"; rm -rf "$work"; exit 143' TERM INT HUP
+  # unshare ignores them while its child runs. Its child is the namespace's first process: killed,
+  # it takes the others along, and unshare returns once they are all gone (so is unshare, killed).
+  trap 'pkill -KILL -P "$inner" || :; wait "$inner" || :; rm -rf "$work"; exit 143' TERM INT HUP
   wait "$inner" || status=$?
   rm -rf "$work" && exit "$status"
 }
