@@ -12,8 +12,11 @@ dpkgs=$(perl -MDpkg::Control::Info -MDpkg::Deps -e '
   my $control = Dpkg::Control::Info->new("debian/control");
   my ($package) = $control->get_packages;
   my @fields = ("build-essential, " . $control->get_source->{"Build-Depends"},
-                map { ($package->{$_} // "") =~ s/\$\{[^}]*\}//gr } "Depends", "Recommends");
-  for my $field (@fields) {
+                # Without substitution variables, and the commas they leave.
+                map { ($package->{$_} // "") =~ s/\$\{[^}]*\}//gr
+                                             =~ s/^[\s,]+|(?<=,)[\s,]+|,\s*$//gr }
+                  "Depends", "Recommends");
+  for my $field (grep { /\S/ } @fields) {  # a field of substitution variables alone is empty
     my $deps = deps_parse($field =~ s/\s+/ /gr, build_dep => 1, build_profiles => ["nocheck"],
                           reduce_profiles => 1)
       or die "dpkg cannot parse: $field\n";
