@@ -26,8 +26,10 @@ CLASSES = [("arithmetic", r"v?(add|sub|mul|div|sqrt|min|u?comi)[sp]d$"),
 
 def pass_loops(disassembly, function, folder=None):
     """The kinds counted in each innermost loop of FUNCTION that divides."""
-    text = next(f for f in re.split(r"\n(?=[0-9a-f]+ <)", disassembly)
-                if re.match(r"[0-9a-f]+ <[^>]*\b" + function + r"\(", f))
+    text = next((f for f in re.split(r"\n(?=[0-9a-f]+ <)", disassembly)
+                 if re.match(r"[0-9a-f]+ <[^>]*\b" + function + r"\(", f)), None)
+    if text is None:
+        sys.exit(f"no function {function} in the disassembly")
     code = [(int(a, 16), op, args) for a, op, args in
             re.findall(r"^\s*([0-9a-f]+):\s*(\S+)(.*)", text, re.MULTILINE)]
     targets = dict(re.findall(r"^\s*([0-9a-f]+):\s*j\S*\s+([0-9a-f]+) <", text, re.MULTILINE))
@@ -58,7 +60,7 @@ def pass_loops(disassembly, function, folder=None):
 def main():
     objdump, binary, folder = (sys.argv[1:] + [None])[:3]
     disassembly = subprocess.run([objdump, "-d", "--no-show-raw-insn", "-C", binary],
-                                 check=True, capture_output=True, text=True).stdout
+                                 check=True, stdout=subprocess.PIPE, text=True).stdout
     kernel = pass_loops(disassembly, "runAvx2", folder)
     chain = pass_loops(disassembly, "runChain", folder)
     for name, loops in ("kernel", kernel), ("chain", chain):
