@@ -1,6 +1,6 @@
 # Cross-building the engine and its suites for another of Debian's
 # architectures with Debian's cross compiler (g++-<triplet>); CTest runs
-# the target's programs under qemu-user (scripts/qemu-user).
+# the target's programs under qemu-user.
 #   THREEBODY_CROSS_ARCH=arm64 cmake --workflow --preset cross
 # The C library and libstdc++ come from the cross compiler (/usr/<triplet>).
 # The whole program for another architecture is built as Debian cross-builds
@@ -18,5 +18,7 @@ set(CMAKE_SYSTEM_PROCESSOR ${processor})
 set(CMAKE_C_COMPILER ${triplet}-gcc)
 set(CMAKE_CXX_COMPILER ${triplet}-g++)
 set(CMAKE_LIBRARY_ARCHITECTURE ${triplet})
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_COMMAND} -E env QEMU_LD_PREFIX=/usr/${triplet}
-    ${CMAKE_CURRENT_LIST_DIR}/../scripts/qemu-user ${THREEBODY_CROSS_ARCH})
+# qemu names two processors its own way; its C library is the cross compiler's.
+string(REGEX REPLACE "^i[3-6]86$" "i386" qemu ${processor})
+string(REPLACE "powerpc64le" "ppc64le" qemu ${qemu})
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_COMMAND} -E env QEMU_LD_PREFIX=/usr/${triplet} qemu-${qemu})

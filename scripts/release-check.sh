@@ -10,38 +10,38 @@ suites=("$@") && [ $# -gt 0 ] || suites=(bookworm trixie)
 work=$PWD/build/release-check  # all of a run but its logs and packages in build/
 lintian_options=(--pedantic --fail-on "error,warning,pedantic" --tag-display-limit 0)
 
-main() {  # the stages in their order; two lines of them side by side, sharing the proxy
+main() {  # the stages in their order: a line for each release and one for the other architectures
   [ "$(id -u)" -eq 0 ] || die "needs root (chroots, mounts, namespaces)"
   [ -n "${release_check_inside:-}" ] || outside "$@"
   private_machine
   source_package
+  declare -A lines
   (cross; until [ -e "$work/bases" ]; do sleep 5; done; package "${suites[0]}" arm64) \
-    >build/release-check-cross.log 2>&1 &
-  stages=($!)
+    >build/release-check-cross.log 2>&1 & lines[$!]=cross
   start_proxy
   for suite in "${suites[@]}"; do base "$suite" & bases+=($!); done
   for pid in "${bases[@]}"; do wait "$pid" || die "no base for each release (above)"; done
   touch "$work/bases"
-  for suite in "${suites[@]}"; do package "$suite"; done >build/release-check-packages.log 2>&1 &
-  stages+=($!)
-  while [ "${#stages[@]}" -gt 0 ]; do  # the first stage to fail ends the check, and the others
-    status=0 && wait -n -p finished "${stages[@]}" || status=$?
-    for i in "${!stages[@]}"; do [ "${stages[i]}" != "${finished:-}" ] || unset 'stages[i]'; done
-    [ "$status" -eq 0 ] || { cat build/release-check-*.log; die "a stage failed (above)"; }
+  for suite in "${suites[@]}"; do
+    package "$suite" >"build/release-check-$suite.log" 2>&1 & lines[$!]=$suite
+  done
+  while [ "${#lines[@]}" -gt 0 ]; do  # the first line to fail ends the check, and the others
+    wait -n -p pid "${!lines[@]}" || { cat build/release-check-*.log; die "a stage failed"; }
+    unset "lines[$pid]"
   done
   cat build/release-check-*.log
-  [ "$(grep -c '^== cross: ' build/release-check-cross.log)" -eq "${#architectures[@]}" ] ||
-    die "the cross stage did not run every architecture"
   awk -F'|' '$2 == "I" { i += $3 } $2 == "O" { o += $3 } END {
     printf "the proxy fetched %.0f MB from the mirror and served %.0f MB\n", i / 1e6, o / 1e6 }' \
     "$work/proxy/var/log/apt-cacher-ng/apt-cacher.log"
   echo "== the release check: $SECONDS s"
 }
 
-# The tools, then the check in its namespaces, one check at a time in a tree. Its work folder
+# Its tools, then the check in its namespaces, one check at a time in a tree. Its work folder
 # goes when it ends, or, where it was killed, when the next one starts.
 outside() {
-  mkdir -p build && report_installs tools
+  mkdir -p build && report_installs needs "$release_tools, cmake, ninja-build, libgtest-dev"
+  report_installs needs "$(for a in "${architectures[@]}"; do
+    dpkg-architecture -a "$a" -qDEB_HOST_GNU_TYPE; done | sed 's/^/g++-/' | paste -sd,)"
   exec {lock}>build/release-check.lock
   flock -n "$lock" || { echo "release-check.sh: waits for the check running in this tree"
     flock "$lock"; }
@@ -54,33 +54,24 @@ outside() {
   wait "$inner" || status=$?
   rm -rf "$work" && exit "$status"
 }
-tools() {  # dpkg-architecture, from the first, names the cross compilers
-  needs "$release_tools, cmake, ninja-build, libgtest-dev"
-  needs "$(for a in "${architectures[@]}"; do dpkg-architecture -a "$a" -qDEB_HOST_GNU_TYPE \
-    2>/dev/null; done | sed 's/^/g++-/' | paste -sd,)"
-}
 
 # The machine as only this check sees it: /etc under a layer of the work folder, with the
 # check's chroots and the machine's name (schroot's PAM looks it up at every call; through DNS
 # one lost packet costs the 5 s that autopkgtest gives a testbed to answer); schroot's sessions
-# in the work folder.
+# and /tmp in the work folder (sbuild clears TMPDIR for autopkgtest, which writes to /tmp).
 private_machine() {
-  mkdir -p "$work/etc" "$work/schroot"/{session,mount,unpack,union/overlay,union/underlay}
+  mkdir -p "$work"/{etc,tmp} "$work/schroot"/{session,mount,unpack,union/overlay,union/underlay}
   mount -t tmpfs tmpfs "$work/etc" && mkdir "$work/etc/upper" "$work/etc/work"  # not on overlayfs
   mount -t overlay overlay -o "lowerdir=/etc,upperdir=$work/etc/upper,workdir=$work/etc/work" /etc
   mount --bind "$work/schroot" /var/lib/schroot
-  getent -s files hosts "$(hostname)" >/dev/null ||
-    printf '\n127.0.1.1 %s\n' "$(hostname)" >>/etc/hosts
-  mkdir /etc/schroot/release-check
-  { printf '%s %s none rw,bind 0 0\n' /proc /proc /sys /sys /dev/pts /dev/pts
-    echo 'tmpfs /dev/shm tmpfs defaults 0 0'; } >/etc/schroot/release-check/fstab
-  cat >"$work/sbuildrc" <<'EOF'  # sbuild gives piuparts no PATH, and piuparts runs chroot
+  chmod 1777 "$work/tmp" && export TMPDIR=$work/tmp && mount --bind "$TMPDIR" /tmp
+  getent -s files hosts "$(hostname)" >/dev/null || printf '\n127.0.1.1 %s\n' "$(hostname)" \
+    >>/etc/hosts
+  sed -i '\|^/var/lib/sbuild/build|d' /etc/schroot/sbuild/fstab  # a /build of its own a session
+  cat >"$work/sbuildrc" <<'END'  # sbuild gives piuparts no PATH, and piuparts runs chroot
 $lintian_require_success = 1; $piuparts_require_success = 1; $autopkgtest_require_success = 1;
 $autopkgtest_root_args = ''; $piuparts_root_args = ['env', 'PATH=/usr/sbin:/usr/bin:/sbin:/bin'];
-EOF
-  # Its temporary files too: sbuild clears TMPDIR for autopkgtest, which writes to /tmp.
-  mkdir -m 1777 "$work/tmp" && export TMPDIR=$work/tmp
-  [[ $work == /tmp/* ]] || mount --bind "$TMPDIR" /tmp
+END
   mirror=$(apt-get indextargets --no-release-info --format "\$(REPO_URI)" | grep -v security |
     head -n 1 || true)
   [ -n "$mirror" ] || die "no Debian mirror in apt's sources"
@@ -124,17 +115,16 @@ start_proxy() {
       UnbufferLogs=1 >>build/release-check-proxy.out 2>&1 &
     for _ in {1..30}; do
       if ours_listening "$port"; then return; fi
-      kill -0 $! 2>/dev/null || break
-      sleep 1
+      kill -0 $! 2>/dev/null || break; sleep 1
     done
     kill $! 2>/dev/null; wait $! || true
   done
   cat build/release-check-proxy.out; die "the proxy found no port of its own"
 }
-ours_listening() {  # PORT
+ours_listening() {  # PORT: in this PID namespace's /proc, only the check's processes
   local inode
   inode=$(awk -v a="$(printf '0100007F:%04X' "$1")" '$2 == a && $4 == "0A" { print $10 }' \
-    /proc/net/tcp)  # this PID namespace's /proc: only the check's processes
+    /proc/net/tcp)
   [ -n "$inode" ] && find /proc/[0-9]*/fd -lname "socket:\[$inode\]" 2>/dev/null | grep -q .
 }
 
@@ -145,8 +135,8 @@ base() {  # SUITE
     --aptopt='Acquire::Check-Valid-Until "false"' \
     --aptopt="Acquire::http::Proxy \"http://127.0.0.1:$port\"" "$1" "$work/$1.tar" "$mirror"
   gzip -1 -c "$work/$1.tar" >"$work/$1.tar.gz"  # piuparts reads only gzip
-  printf '[release-check-%s]\ntype=file\nfile=%s\nroot-groups=root\nprofile=sbuild\n%s\n' "$1" \
-    "$work/$1.tar" "setup.fstab=release-check/fstab" >"/etc/schroot/chroot.d/release-check-$1"
+  printf '[release-check-%s]\ntype=file\nfile=%s\nroot-groups=root\nprofile=sbuild\n' "$1" \
+    "$work/$1.tar" >"/etc/schroot/chroot.d/release-check-$1"
 }
 
 package() {  # SUITE [HOST-ARCH]
@@ -190,14 +180,15 @@ checks() {  # SUITE OUT DEB: the build log's flags, the program's hardening, the
 }
 
 window() {  # SUITE ARCH DEB: the cross-built program's window, under qemu-user in Xvfb
-  local session status=0
+  local session status=0 qemu
+  qemu=qemu-$(dpkg-architecture -a "$2" -qDEB_HOST_GNU_CPU)  # aarch64: qemu's name too
   session=$(schroot -b -c "release-check-$1")
-  tar -cf - tests/e2e scripts/qemu-user -C "$(dirname "$3")" "$(basename "$3")" |
+  tar -cf - tests/e2e -C "$(dirname "$3")" "$(basename "$3")" |
     schroot -r -c "$session" -d /root -- tar -xf - &&
     schroot -r -c "$session" -d /root -- sh -ec "dpkg --add-architecture $2; apt-get update -qq
-      apt-get install -y -qq --no-install-recommends ./$(basename "$3") dpkg-dev python3 \
-        python3-xlib xvfb qemu-user >/dev/null
-      python3 tests/e2e/e2e_test.py --wrapper 'scripts/qemu-user $2' Window" || status=$?
+      apt-get install -y -qq --no-install-recommends ./$(basename "$3") python3 python3-xlib \
+        xvfb qemu-user >/dev/null
+      python3 tests/e2e/e2e_test.py --wrapper $qemu Window" || status=$?
   schroot -e -c "$session"
   [ "$status" -eq 0 ] || die "the $2 program's window"
 }

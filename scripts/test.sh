@@ -3,7 +3,8 @@
 # root or through sudo), then runs the stages named (all by default):
 #   release   the optimised build (GCC) and every suite, end-to-end included
 #   sanitize  the compiled suites built with Clang under ASan and UBSan
-#   fuzz      the engine's libFuzzer target for a minute (scripts/fuzz.sh)
+#   fuzz      the engine's libFuzzer target (Clang, ASan, UBSan) from the committed
+#             seeds for THREEBODY_FUZZ_SECONDS (60); it fails on a fault or an early stop
 # Each suite must pass exactly the tests that tests/expected-tests.txt names
 # for it; at the end, dpkg's architectures and apt's sources must be as they were.
 set -euo pipefail
@@ -45,7 +46,17 @@ release() {
     die "the expected-tests gate passed a list that lacks engine_run_test"
 }
 sanitize() { workflow sanitize sanitize; }
-fuzz() { scripts/fuzz.sh 60; }
+fuzz() {  # new inputs go to a scratch corpus; the committed seeds stay as they are
+  local seconds=${THREEBODY_FUZZ_SECONDS:-60} log=build/fuzz.log ran
+  cmake --workflow --preset fuzz --fresh >/dev/null
+  rm -rf build/fuzz/corpus && mkdir build/fuzz/corpus
+  build/fuzz/engine_fuzzer -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
+    -artifact_prefix="$PWD/build/fuzz/" build/fuzz/corpus fuzz/seeds >"$log" 2>&1 ||
+    { tail -n 60 "$log"; die "engine_fuzzer failed"; }
+  grep -E '^(INFO: seed corpus|Done|stat::)' "$log" || true
+  ran=$(sed -n 's/^Done [0-9]* runs in \([0-9]*\) second.*/\1/p' "$log")
+  [ "${ran:-0}" -ge "$seconds" ] || die "engine_fuzzer stopped after ${ran:-no} seconds"
+}
 for stage in "${stages[@]}"; do
   echo "== $stage =="
   start=$SECONDS

@@ -14,15 +14,12 @@ die() { echo "$(basename "$0"): $*" >&2; exit 1; }
 # once a run, one apt at a time (two checks started together would meet at apt's locks, which
 # fail at once), and how far it has got: a silent wait looks like a hang.
 apt_install() {
-  local sudo=()
-  [ "$(id -u)" -eq 0 ] || sudo=(sudo)
-  if [ -z "${apt_updated:-}" ]; then
-    echo "$(basename "$0"): reading the package lists"
-    "${sudo[@]}" flock /var/lib/dpkg/lock-frontend apt-get update -qq; apt_updated=1
-  fi
+  local apt=(flock /var/lib/dpkg/lock-frontend env DEBIAN_FRONTEND=noninteractive apt-get)
+  [ "$(id -u)" -eq 0 ] || apt=(sudo "${apt[@]}")
+  [ -n "${apt_updated:-}" ] || { echo "$(basename "$0"): reading the package lists"
+    "${apt[@]}" update -qq; apt_updated=1; }
   # The status lines on standard output, which -qq leaves to them (sudo closes other descriptors).
-  "${sudo[@]}" flock /var/lib/dpkg/lock-frontend env DEBIAN_FRONTEND=noninteractive \
-    apt-get "$@" -y -qq --no-install-recommends -o APT::Status-Fd=1 | apt_progress
+  "${apt[@]}" "$@" -y -qq --no-install-recommends -o APT::Status-Fd=1 | apt_progress
 }
 apt_progress() {  # apt's status lines as a line at each fifth of each stage
   awk -F: -v me="$(basename "$0")" '/^(dl|pm)status:/ { fifth = int($3 / 20)
@@ -32,12 +29,11 @@ apt_progress() {  # apt's status lines as a line at each fifth of each stage
 }
 report_installs() {  # COMMAND...: runs it, then says in one line which packages it installed
   installed >build/packages-before.txt; "$@"
-  local new size; new=$(installed | comm -13 build/packages-before.txt -)
+  local new size=""; new=$(installed | comm -13 build/packages-before.txt - | paste -sd' ')
   # shellcheck disable=SC2086  # one name a word
-  size=$(if [ -n "$new" ]; then dpkg-query -W -f='${Installed-Size}\n' $new; fi |
-    awk '{ k += $1 } END { if (NR) printf " (%d MB)", k / 1024 }')
-  local names; names=${new:+: $(paste -sd' ' <<<"$new")}
-  echo "$(basename "$0"): installed $(echo -n "$new" | grep -c '^') packages$size$names"
+  [ -z "$new" ] || size=$(dpkg-query -W -f='${Installed-Size}\n' $new |
+    awk '{ k += $1 } END { printf " (%d MB)", k / 1024 }')
+  echo "$(basename "$0"): installed $(wc -w <<<"$new") packages$size${new:+: $new}"
 }
 installed() { dpkg-query -W -f='${db:Status-Abbrev} ${Package}\n' | sed -n 's/^ii  *//p' | sort; }
 # The relations that FIELDS (an awk pattern) of the stanza STANZA (Source or

@@ -42,7 +42,7 @@ class Installation:
 
     def __init__(self, root, wrapper=()):
         self.root = root
-        self.wrapper = list(wrapper)  # e.g. ["scripts/qemu-user", "arm64"]
+        self.wrapper = list(wrapper)  # e.g. ["qemu-aarch64"]
         self.system = os.path.realpath(root) == "/"
         # Under emulation everything takes longer: waits are this many times longer.
         self.patience = 5 if self.wrapper else 1
