@@ -64,7 +64,8 @@ private_machine() {
   mount -t tmpfs tmpfs "$work/etc" && mkdir "$work/etc/upper" "$work/etc/work"  # not on overlayfs
   mount -t overlay overlay -o "lowerdir=/etc,upperdir=$work/etc/upper,workdir=$work/etc/work" /etc
   mount --bind "$work/schroot" /var/lib/schroot
-  chmod 1777 "$work/tmp" && export TMPDIR=$work/tmp && mount --bind "$TMPDIR" /tmp
+  chmod 1777 "$work/tmp" && export TMPDIR=$work/tmp
+  [[ $work == /tmp/* ]] || mount --bind "$TMPDIR" /tmp  # hiding the tree otherwise
   getent -s files hosts "$(hostname)" >/dev/null || printf '\n127.0.1.1 %s\n' "$(hostname)" \
     >>/etc/hosts
   sed -i '\|^/var/lib/sbuild/build|d' /etc/schroot/sbuild/fstab  # a /build of its own a session
