@@ -41,7 +41,7 @@ main() {  # the stages in their order: a line for each release and one for the o
 outside() {
   mkdir -p build && report_installs needs "$release_tools, cmake, ninja-build, libgtest-dev"
   report_installs needs "$(for a in "${architectures[@]}"; do
-    dpkg-architecture -a "$a" -qDEB_HOST_GNU_TYPE; done | sed 's/^/g++-/' | paste -sd,)"
+    dpkg-architecture -a "$a" -qDEB_HOST_GNU_TYPE 2>/dev/null; done | sed 's/^/g++-/' | paste -sd,)"
   exec {lock}>build/release-check.lock
   flock -n "$lock" || { echo "release-check.sh: waits for the check running in this tree"
     flock "$lock"; }
@@ -159,9 +159,12 @@ package() {  # SUITE [HOST-ARCH]
   echo "== $1${2:+ $2}: built and checked in $((SECONDS - start)) s"
 }
 # The same bytes from another path, time, locale, time zone, umask and more (without FUSE or
-# user namespaces, file order and host name stay).
+# user namespaces, file order and host name stay), and without the suites: sbuild's packages,
+# laid out as reprotest lays out a build's, are the control, so one build more, not two.
 reprotest="cd %SBUILD_PKGBUILD_DIR && apt-get install -y -qq --no-install-recommends reprotest \
-  faketime >/dev/null && reprotest --vary=-fileordering,-domain_host,-user_group \
+  faketime >/dev/null && mkdir -p ../control/source-root && cp -a ../*.deb ../control/ &&
+  touch -d@0 ../control/source-root ../control/*.deb && reprotest --control-build ../control \
+  --vary=-fileordering,-domain_host,-user_group \
   --build-command='DEB_BUILD_OPTIONS=nocheck dpkg-buildpackage -us -uc -b -Pnocheck' . '../*.deb'"
 
 checks() {  # SUITE OUT DEB: the build log's flags, the program's hardening, the suites that ran
