@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # The release check, as root:  scripts/release-check.sh [SUITE...]  (Debian 12 and 13 by default)
-# In mount and PID namespaces of its own: what it mounts and configures, and every process it
-# starts, end with it however it ends; the machine sees none of it.
+# In mount and PID namespaces of its own: nothing it mounts, configures or starts outlives it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/tools.sh
 architectures=(arm64 armhf i386 ppc64el riscv64 s390x)  # the other architectures, named here only
 suites=("$@") && [ $# -gt 0 ] || suites=(bookworm trixie)
 work=$PWD/build/release-check  # all of a run but its logs and packages in build/
+native=$(dpkg --print-architecture)
 lintian_options=(--pedantic --fail-on "error,warning,pedantic" --tag-display-limit 0)
 
 main() {  # the stages in their order: a line for each release and one for the other architectures
@@ -22,9 +22,7 @@ main() {  # the stages in their order: a line for each release and one for the o
   for suite in "${suites[@]}"; do base "$suite" & bases+=($!); done
   for pid in "${bases[@]}"; do wait "$pid" || die "no base for each release (above)"; done
   touch "$work/bases"
-  for suite in "${suites[@]}"; do
-    package "$suite" >"build/release-check-$suite.log" 2>&1 & lines[$!]=$suite
-  done
+  for s in "${suites[@]}"; do package "$s" >"build/release-check-$s.log" 2>&1 & lines[$!]=$s; done
   while [ "${#lines[@]}" -gt 0 ]; do  # the first line to fail ends the check, and the others
     wait -n -p pid "${!lines[@]}" || { cat build/release-check-*.log; die "a stage failed"; }
     unset "lines[$pid]"
@@ -35,12 +33,10 @@ main() {  # the stages in their order: a line for each release and one for the o
     "$work/proxy/var/log/apt-cacher-ng/apt-cacher.log"
   echo "== the release check: $SECONDS s"
 }
-
-# Its tools, then the check in its namespaces, one check at a time in a tree. Its work folder
-# goes when it ends, or, where it was killed, when the next one starts.
+# Its tools, then itself in its namespaces, one check at a time in a tree; its work folder goes
+# when it ends, or, if it was killed, when the next one starts.
 outside() {
-  mkdir -p build && report_installs needs "$release_tools, cmake, ninja-build, libgtest-dev"
-  report_installs needs "$(for a in "${architectures[@]}"; do
+  mkdir -p build && report_installs needs "$release_tools, $(for a in "${architectures[@]}"; do
     dpkg-architecture -a "$a" -qDEB_HOST_GNU_TYPE 2>/dev/null; done | sed 's/^/g++-/' | paste -sd,)"
   exec {lock}>build/release-check.lock
   flock -n "$lock" || { echo "release-check.sh: waits for the check running in this tree"
@@ -54,20 +50,17 @@ outside() {
   wait "$inner" || status=$?
   rm -rf "$work" && exit "$status"
 }
-
-# The machine as only this check sees it: /etc under a layer of the work folder, with the
-# check's chroots and the machine's name (schroot's PAM looks it up at every call; through DNS
-# one lost packet costs the 5 s that autopkgtest gives a testbed to answer); schroot's sessions
-# and /tmp in the work folder (sbuild clears TMPDIR for autopkgtest, which writes to /tmp).
+# The machine as only this check sees it: /etc under a layer, with its chroots and the machine's
+# name (schroot's PAM looks it up at every call; one lost DNS packet costs the 5 s autopkgtest
+# waits), and schroot's sessions and /tmp (autopkgtest writes there) in the work folder.
 private_machine() {
-  mkdir -p "$work"/{etc,tmp} "$work/schroot"/{session,mount,unpack,union/overlay,union/underlay}
+  mkdir -p "$work"/{etc,tmp} "$work"/schroot/{session,mount,unpack}
   mount -t tmpfs tmpfs "$work/etc" && mkdir "$work/etc/upper" "$work/etc/work"  # not on overlayfs
   mount -t overlay overlay -o "lowerdir=/etc,upperdir=$work/etc/upper,workdir=$work/etc/work" /etc
   mount --bind "$work/schroot" /var/lib/schroot
   chmod 1777 "$work/tmp" && export TMPDIR=$work/tmp
   [[ $work == /tmp/* ]] || mount --bind "$TMPDIR" /tmp  # hiding the tree otherwise
-  getent -s files hosts "$(hostname)" >/dev/null || printf '\n127.0.1.1 %s\n' "$(hostname)" \
-    >>/etc/hosts
+  getent -s files hosts "$HOSTNAME" >/dev/null || printf '\n127.0.1.1 %s\n' "$HOSTNAME" >>/etc/hosts
   sed -i '\|^/var/lib/sbuild/build|d' /etc/schroot/sbuild/fstab  # a /build of its own a session
   cat >"$work/sbuildrc" <<'END'  # sbuild gives piuparts no PATH, and piuparts runs chroot
 $lintian_require_success = 1; $piuparts_require_success = 1; $autopkgtest_require_success = 1;
@@ -77,13 +70,11 @@ END
     head -n 1 || true)
   [ -n "$mirror" ] || die "no Debian mirror in apt's sources"
 }
-
 # The orig tarball: the tree without debian/ at its commit (uncommitted changes to tracked
 # files included), named for the newest release in the metadata.
 source_package() {
   local version tree
-  version=$(sed -n 's/.*<release version="\([^"]*\)".*/\1/p' \
-    data/org.threebody.Simulator.metainfo.xml | head -n 1)
+  version=$(sed -n 's/.*<release version="\([^"]*\)".*/\1/p' data/*.metainfo.xml | head -n 1)
   tree=$(git stash create) && tree=${tree:-HEAD}
   git archive --prefix="threebody-$version/" -o "$work/threebody_$version.orig.tar.gz" \
     "$tree" -- . ':!debian'
@@ -92,11 +83,9 @@ source_package() {
   (cd "$work/threebody-$version" && dpkg-buildpackage -S -us -uc -d -nc >../source.log 2>&1) ||
     { cat "$work/source.log"; die "no source package"; }
   lintian "${lintian_options[@]}" "$work"/threebody_*_source.changes || die "lintian: the source"
-  source_files=("$work"/threebody_*.orig.tar.gz "$work"/threebody_*.dsc
-    "$work"/threebody_*.debian.*)
+  source_files=("$work"/threebody_*.{orig.tar.gz,dsc,debian.*})
   echo "the source package: $(basename "${source_files[1]}"), lintian-clean"
 }
-
 cross() {  # the engine's suites for each other architecture, under qemu-user
   for a in "${architectures[@]}"; do
     local start=$SECONDS
@@ -106,29 +95,21 @@ cross() {  # the engine's suites for each other architecture, under qemu-user
     echo "== cross: $a in $((SECONDS - start)) s"
   done
 }
-
-# apt-cacher-ng, Debian's caching proxy, so that each package comes from the mirror once a run:
-# on port 3142, or the next one where, once started, a process of this check listens.
+# apt-cacher-ng, so that each package comes from the mirror once a run: on port 3142, or the next
+# where a process of this check listens (ss names a listener's process where this namespace sees it)
 start_proxy() {
   mmdebstrap --quiet --variant=apt --include=apt-cacher-ng "${suites[0]}" "$work/proxy" "$mirror"
   for port in {3142..3199}; do
     chroot "$work/proxy" apt-cacher-ng ForeGround=1 BindAddress=127.0.0.1 Port="$port" \
       UnbufferLogs=1 >>build/release-check-proxy.out 2>&1 &
     for _ in {1..30}; do
-      if ours_listening "$port"; then return; fi
+      if ss -Hltnp "sport = :$port" | grep -q apt-cacher-ng; then return; fi
       kill -0 $! 2>/dev/null || break; sleep 1
     done
     kill $! 2>/dev/null; wait $! || true
   done
   cat build/release-check-proxy.out; die "the proxy found no port of its own"
 }
-ours_listening() {  # PORT: in this PID namespace's /proc, only the check's processes
-  local inode
-  inode=$(awk -v a="$(printf '0100007F:%04X' "$1")" '$2 == a && $4 == "0A" { print $10 }' \
-    /proc/net/tcp)
-  [ -n "$inode" ] && find /proc/[0-9]*/fd -lname "socket:\[$inode\]" 2>/dev/null | grep -q .
-}
-
 # One minbase base a release, its apt through the proxy, dpkg without fsync (it is thrown away),
 # for every schroot session (each with its own /build and apt cache) and for piuparts.
 base() {  # SUITE
@@ -139,7 +120,6 @@ base() {  # SUITE
   printf '[release-check-%s]\ntype=file\nfile=%s\nroot-groups=root\nprofile=sbuild\n' "$1" \
     "$work/$1.tar" >"/etc/schroot/chroot.d/release-check-$1"
 }
-
 package() {  # SUITE [HOST-ARCH]
   local out=$PWD/build/debian-$1${2:+-$2} start=$SECONDS options deb
   rm -rf "$out" && mkdir -p "$out" && cp "${source_files[@]}" "$out/"
@@ -153,48 +133,37 @@ package() {  # SUITE [HOST-ARCH]
     --lintian-opts="${lintian_options[*]}" "${options[@]}" "$out"/threebody_*.dsc \
     >"$out/sbuild.log" 2>&1 ||
     { tail -n 80 "$out/sbuild.log"; die "sbuild: $1${2:+ $2} failed; log: $out/sbuild.log"; }
-  deb=$(ls "$out"/threebody_*_"${2:-$(dpkg --print-architecture)}".deb)
+  deb=$(ls "$out"/threebody_*_"${2:-$native}".deb)
   dpkg-deb -f "$deb" Architecture Depends Recommends
   if [ -n "${2:-}" ]; then window "$1" "$2" "$deb"; else checks "$1" "$out" "$deb"; fi
   echo "== $1${2:+ $2}: built and checked in $((SECONDS - start)) s"
 }
-# The same bytes from another path, time, locale, time zone, umask and more (without FUSE or
-# user namespaces, file order and host name stay), and without the suites: sbuild's packages,
-# laid out as reprotest lays out a build's, are the control, so one build more, not two.
+# The same bytes from another path, time, locale, time zone, umask and more (file order and host
+# name stay: no FUSE, no user namespaces); sbuild's packages are the control: one build more.
 reprotest="cd %SBUILD_PKGBUILD_DIR && apt-get install -y -qq --no-install-recommends reprotest \
   faketime >/dev/null && mkdir -p ../control/source-root && cp -a ../*.deb ../control/ &&
   touch -d@0 ../control/source-root ../control/*.deb && reprotest --control-build ../control \
   --vary=-fileordering,-domain_host,-user_group \
   --build-command='DEB_BUILD_OPTIONS=nocheck dpkg-buildpackage -us -uc -b -Pnocheck' . '../*.deb'"
-
 checks() {  # SUITE OUT DEB: the build log's flags, the program's hardening, the suites that ran
-  local arch unpacked=$work/unpacked-$1 options=(--nofortify)  # blhc reads it from the compiles
-  arch=$(dpkg --print-architecture)
+  local options=(--nofortify)  # blhc reads it from the compiles
   blhc "$2/sbuild.log" || die "blhc: the build log of $1"
-  dpkg-deb -x "$3" "$unpacked"
-  # An x86 program is marked control-flow protected only when the C library's
-  # start-up files are too, and Debian 12's are not: debian/rules checks ours.
-  [[ $arch != @(amd64|i386) ]] || options+=(--nocfprotection)
+  dpkg-deb -x "$3" "$work/unpacked-$1"
+  # x86: Debian 12's C library start-up files lack the control-flow mark; debian/rules checks ours
+  [[ $native != @(amd64|i386) ]] || options+=(--nocfprotection)
   [[ $(hardening-check --help 2>&1 || true) != *--nobranchprotection* ]] ||
     options+=(--nobranchprotection)  # arm64's
-  hardening-check "${options[@]}" "$unpacked/usr/bin/threebody" || die "hardening-check: $1"
-  same_tests "$2/sbuild.log" package "$arch"
+  hardening-check "${options[@]}" "$work/unpacked-$1/usr/bin/threebody" || die "hardening: $1"
+  same_tests "$2/sbuild.log" package "$native"
   grep -E '^(Lintian|Piuparts|Autopkgtest): ' "$2/sbuild.log" | tr '\n' ' ' && echo
   grep -q "^Reproduction successful" "$2/sbuild.log" || die "reprotest: $1"
 }
-
 window() {  # SUITE ARCH DEB: the cross-built program's window, under qemu-user in Xvfb
-  local session status=0 qemu
-  qemu=qemu-$(dpkg-architecture -a "$2" -qDEB_HOST_GNU_CPU)  # aarch64: qemu's name too
-  session=$(schroot -b -c "release-check-$1")
+  local qemu; qemu=qemu-$(dpkg-architecture -a "$2" -qDEB_HOST_GNU_CPU)  # aarch64: qemu's name
   tar -cf - tests/e2e -C "$(dirname "$3")" "$(basename "$3")" |
-    schroot -r -c "$session" -d /root -- tar -xf - &&
-    schroot -r -c "$session" -d /root -- sh -ec "dpkg --add-architecture $2; apt-get update -qq
-      apt-get install -y -qq --no-install-recommends ./$(basename "$3") python3 python3-xlib \
-        xvfb qemu-user >/dev/null
-      python3 tests/e2e/e2e_test.py --wrapper $qemu Window" || status=$?
-  schroot -e -c "$session"
-  [ "$status" -eq 0 ] || die "the $2 program's window"
+    schroot -c "release-check-$1" -d /root -- sh -ec "tar -xf -; dpkg --add-architecture $2
+      apt-get update -qq; apt-get install -y -qq --no-install-recommends ./$(basename "$3") \
+        python3 python3-xlib xvfb qemu-user >/dev/null
+      python3 tests/e2e/e2e_test.py --wrapper $qemu Window" || die "the $2 program's window"
 }
-
 main "$@"

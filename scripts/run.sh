@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# Installs what building and running need (apt-get, as root or through sudo:
-# debian/control's Build-Depends but the tests' own and debhelper, and the
-# package's Depends and Recommends), builds the optimised program into
-# build/release and starts it. Arguments go to the program (the toolkit's options).
+# Installs what building and running need (apt-get, as root or through sudo): debian/control's
+# Build-Depends but debhelper and the tests' own, and the package's Depends and Recommends. Then
+# builds the optimised program into build/release and starts it, with the arguments given.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/tools.sh

@@ -1,37 +1,21 @@
 #!/usr/bin/env bash
-# The contributor's test command: installs what the suites need (apt-get, as
-# root or through sudo), then runs the stages named (all by default):
-#   release   the optimised build (GCC) and every suite, end-to-end included
-#   sanitize  the compiled suites built with Clang under ASan and UBSan
-#   fuzz      the engine's libFuzzer target (Clang, ASan, UBSan) from the committed
-#             seeds for THREEBODY_FUZZ_SECONDS (60); it fails on a fault or an early stop
-# Each suite must pass exactly the tests that tests/expected-tests.txt names
-# for it; at the end, dpkg's architectures and apt's sources must be as they were.
+# The contributor's test command: installs what the suites need (apt-get, as root or through sudo),
+# then runs the stages named, all by default: release (GCC's optimised build, every suite), sanitize
+# (the compiled suites under Clang's ASan and UBSan), fuzz (the engine's libFuzzer target for
+# THREEBODY_FUZZ_SECONDS, 60). Each suite passes exactly the tests tests/expected-tests.txt names.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/tools.sh
-stages=("$@")
-[ $# -gt 0 ] || stages=(release sanitize fuzz)
-for stage in "${stages[@]}"; do
-  [[ $stage == @(release|sanitize|fuzz) ]] || die "unknown stage '$stage' (release sanitize fuzz)"
-done
-machine_configuration() {
-  dpkg --print-foreign-architectures
-  find /etc/apt \( -name sources.list -o -path '/etc/apt/sources.list.d/*' \) -type f \
-    -exec sha256sum {} + | sort
-}
-configuration=$(machine_configuration)
-mkdir -p build
-tools() {
-  dpkg-checkbuilddeps 2>/dev/null || apt_install build-dep ./
-  needs "$e2e_tools, $(runtime_depends), $contributor_tools"
-}
-report_installs tools
-
+stages=("$@") && [ $# -gt 0 ] || stages=(release sanitize fuzz)
+for s in "${stages[@]}"; do [[ $s == @(release|sanitize|fuzz) ]] || die "no stage named $s"; done
+apt_configuration() { dpkg --print-foreign-architectures; cat /etc/apt/sources.list{,.d/*} || :; }
+configuration=$(apt_configuration 2>/dev/null)
+tools() { dpkg-checkbuilddeps 2>/dev/null || apt_install build-dep ./
+  needs "$e2e_tools, $(runtime_depends), $contributor_tools"; }
+mkdir -p build && report_installs tools
 export THREEBODY_REQUIRE_ALL_TESTS=1  # every test tool is installed here
 arch=$(dpkg --print-architecture)
-# A workflow, and the tests that passed in it.   workflow PRESET CONFIGURATION
-workflow() {
+workflow() {  # PRESET CONFIGURATION: the workflow, and the tests that passed in it
   local log=build/$1.log
   cmake --workflow --preset "$1" --fresh >"$log" 2>&1 ||
     { grep -vE '^(-- |  [A-Z_]+=|$)' "$log"; die "$1 failed"; }
@@ -58,10 +42,8 @@ fuzz() {  # new inputs go to a scratch corpus; the committed seeds stay as they 
   [ "${ran:-0}" -ge "$seconds" ] || die "engine_fuzzer stopped after ${ran:-no} seconds"
 }
 for stage in "${stages[@]}"; do
-  echo "== $stage =="
-  start=$SECONDS
-  "$stage"
+  echo "== $stage =="; start=$SECONDS; "$stage"
   echo "== $stage took $((SECONDS - start)) s =="
 done
-[ "$(machine_configuration)" = "$configuration" ] ||
+[ "$(apt_configuration 2>/dev/null)" = "$configuration" ] ||
   die "dpkg's architectures or apt's sources changed"

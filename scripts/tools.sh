@@ -5,14 +5,13 @@ e2e_tools="appstream, at-spi2-core, dbus-bin, dbus-daemon, desktop-file-utils, p
   valgrind [amd64 arm64 armhf i386 ppc64el s390x]"  # tests/e2e against the build tree
 contributor_tools="clang, libclang-rt-dev, llvm, libbenchmark-dev, shellcheck"  # sanitize, fuzz...
 release_tools="sbuild, schroot, mmdebstrap, autopkgtest, piuparts, lintian, blhc, devscripts,
-  qemu-user, dpkg-dev"
+  iproute2, qemu-user, dpkg-dev, cmake, ninja-build, libgtest-dev"  # and the cross compilers
 screenshot_tools="xvfb, xauth, xdotool, imagemagick"
 export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}
 export CTEST_PARALLEL_LEVEL=${CTEST_PARALLEL_LEVEL:-$(nproc)}
 die() { echo "$(basename "$0"): $*" >&2; exit 1; }
-# apt-get as root or through sudo (through env: sudo drops the environment), the lists fetched
-# once a run, one apt at a time (two checks started together would meet at apt's locks, which
-# fail at once), and how far it has got: a silent wait looks like a hang.
+# apt-get as root or through sudo (env: sudo drops the environment), one at a time (apt's own
+# locks fail at once), the lists read once a run, and its progress: a silent wait looks hung.
 apt_install() {
   local apt=(flock /var/lib/dpkg/lock-frontend env DEBIAN_FRONTEND=noninteractive apt-get)
   [ "$(id -u)" -eq 0 ] || apt=(sudo "${apt[@]}")
@@ -22,22 +21,19 @@ apt_install() {
   "${apt[@]}" "$@" -y -qq --no-install-recommends -o APT::Status-Fd=1 | apt_progress
 }
 apt_progress() {  # apt's status lines as a line at each fifth of each stage
-  awk -F: -v me="$(basename "$0")" '/^(dl|pm)status:/ { fifth = int($3 / 20)
-    stage = $1 == "dlstatus" ? "downloading" : "installing"; if (stage != last) shown = -1
-    if (fifth > shown) { printf "%s: %s, %d %%\n", me, stage, fifth * 20; fflush() }
-    last = stage; shown = fifth > shown ? fifth : shown }'
+  awk -F: -v me="$(basename "$0")" '/^(dl|pm)status:/ { f = int($3 / 20)
+    s = $1 == "dlstatus" ? "downloading" : "installing"; if (s != last) { shown = -1; last = s }
+    if (f > shown) { printf "%s: %s, %d %%\n", me, s, f * 20; fflush(); shown = f } }'
 }
 report_installs() {  # COMMAND...: runs it, then says in one line which packages it installed
   installed >build/packages-before.txt; "$@"
   local new size=""; new=$(installed | comm -13 build/packages-before.txt - | paste -sd' ')
-  # shellcheck disable=SC2086  # one name a word
-  [ -z "$new" ] || size=$(dpkg-query -W -f='${Installed-Size}\n' $new |
+  [ -z "$new" ] || size=$(xargs dpkg-query -W -f="\${Installed-Size}\n" <<<"$new" |
     awk '{ k += $1 } END { printf " (%d MB)", k / 1024 }')
   echo "$(basename "$0"): installed $(wc -w <<<"$new") packages$size${new:+: $new}"
 }
 installed() { dpkg-query -W -f='${db:Status-Abbrev} ${Package}\n' | sed -n 's/^ii  *//p' | sort; }
-# The relations that FIELDS (an awk pattern) of the stanza STANZA (Source or
-# Package) of debian/control name, one a line, without substitution variables.
+# What FIELDS (an awk pattern) of debian/control's STANZA (Source or Package) name, one a line.
 control_relations() {
   awk -v stanza="^$1:" -v fields="^($2):" '/^$/ { p = 0 } $0 ~ stanza { p = 1 }
     /^[^ ]/ { f = p && $0 ~ fields; sub(fields, "") } f' debian/control |
@@ -45,20 +41,16 @@ control_relations() {
 }
 # What the installed package brings at run time: its Depends and Recommends.
 runtime_depends() { control_relations Package 'Depends|Recommends' | paste -sd, | sed 's/,/, /g'; }
-# What the CMake build needs: the Build-Depends without the tests' own and without debhelper,
-# which only debian/rules uses, and the compilers of build-essential (implied by Build-Depends).
-build_depends() {
-  { echo build-essential
-    control_relations Source Build-Depends | grep -v -e '<!nocheck>' -e '^debhelper'; } |
-    paste -sd, | sed 's/,/, /g'
-}
+# What the CMake build needs: build-essential, and the Build-Depends but debhelper (debian/rules')
+# and the tests' own.
+build_depends() { { echo build-essential; control_relations Source Build-Depends |
+  grep -v -e '<!nocheck>' -e '^debhelper'; } | paste -sd, | sed 's/,/, /g'; }
 needs() {  # installs what a dependency string names unless it is satisfied already
   local deps; deps=$(tr -s '\n ' ' ' <<<"$*")
   dpkg-checkbuilddeps -d "$deps" /dev/null 2>/dev/null || apt_install satisfy "$deps"
 }
-# Fails unless the tests that passed in a CTest log are exactly those that
-# the list names for CONFIGURATION on ARCH.  same_tests LOG CONFIGURATION ARCH [LIST]
-same_tests() {
+same_tests() {  # LOG CONFIGURATION ARCH [LIST]: did LOG pass exactly the tests LIST names?
+
   local expected ran
   expected=$(awk -v c=",$2," -v a=",$3," '!/^#/ && NF == 3 && index(","$2",", c) &&
     ($3 == "any" || index(","$3",", a)) { print $1 }' "${4:-tests/expected-tests.txt}" | sort)
