@@ -54,8 +54,8 @@ outside() {
 # name (schroot's PAM looks it up at every call; one lost DNS packet costs the 5 s autopkgtest
 # waits), and schroot's sessions and /tmp (autopkgtest writes there) in the work folder.
 private_machine() {
-  mkdir -p "$work"/{etc,tmp} "$work"/schroot/{session,mount,unpack}
-  mount -t tmpfs tmpfs "$work/etc" && mkdir "$work/etc/upper" "$work/etc/work"  # not on overlayfs
+  mount -t tmpfs -o size=75% tmpfs "$work"  # sessions unpack and drop gigabytes: in memory
+  mkdir -p "$work"/{etc/upper,etc/work,tmp} "$work"/schroot/{session,mount,unpack}
   mount -t overlay overlay -o "lowerdir=/etc,upperdir=$work/etc/upper,workdir=$work/etc/work" /etc
   mount --bind "$work/schroot" /var/lib/schroot
   chmod 1777 "$work/tmp" && export TMPDIR=$work/tmp
