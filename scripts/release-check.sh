@@ -10,19 +10,20 @@ work=$PWD/build/release-check  # all of a run but its logs and packages in build
 native=$(dpkg --print-architecture)
 lintian_options=(--pedantic --fail-on "error,warning,pedantic" --tag-display-limit 0)
 
-main() {  # the stages in their order: a line for each release and one for the other architectures
+# The stages in their order, in lines side by side: the other architectures' suites, and, once the
+# bases are made, each release's package and the arm64 package.
+main() {
   [ "$(id -u)" -eq 0 ] || die "needs root (chroots, mounts, namespaces)"
   [ -n "${release_check_inside:-}" ] || outside "$@"
   private_machine
   source_package
   declare -A lines
-  (cross; until [ -e "$work/bases" ]; do sleep 5; done; package "${suites[0]}" arm64) \
-    >build/release-check-cross.log 2>&1 & lines[$!]=cross
+  cross >build/release-check-cross.log 2>&1 & lines[$!]=cross
   start_proxy
   for suite in "${suites[@]}"; do base "$suite" & bases+=($!); done
   for pid in "${bases[@]}"; do wait "$pid" || die "no base for each release (above)"; done
-  touch "$work/bases"
   for s in "${suites[@]}"; do package "$s" >"build/release-check-$s.log" 2>&1 & lines[$!]=$s; done
+  package "${suites[0]}" arm64 >build/release-check-arm64.log 2>&1 & lines[$!]=arm64
   while [ "${#lines[@]}" -gt 0 ]; do  # the first line to fail ends the check, and the others
     wait -n -p pid "${!lines[@]}" || { cat build/release-check-*.log; die "a stage failed"; }
     unset "lines[$pid]"
@@ -91,8 +92,7 @@ cross() {  # the engine's suites for each other architecture, under qemu-user
     local start=$SECONDS
     THREEBODY_CROSS_ARCH=$a cmake --workflow --preset cross --fresh >"build/cross-$a.log" 2>&1 ||
       { tail -n 60 "build/cross-$a.log"; die "cross: $a failed"; }
-    same_tests "build/cross-$a.log" cross "$a"
-    echo "== cross: $a in $((SECONDS - start)) s"
+    same_tests "build/cross-$a.log" cross "$a"; echo "== cross: $a in $((SECONDS - start)) s"
   done
 }
 # apt-cacher-ng, so that each package comes from the mirror once a run: on port 3142, or the next
