@@ -37,11 +37,11 @@ main() {
 # Its tools, then itself in its namespaces, one check at a time in a tree; its work folder goes
 # when it ends, or, if it was killed, when the next one starts.
 outside() {
-  mkdir -p build && report_installs needs "$release_tools, $(for a in "${architectures[@]}"; do
+  mkdir -p build && report_installs needs "$release_tools"  # dpkg-dev's dpkg-architecture first
+  report_installs needs "$(for a in "${architectures[@]}"; do
     dpkg-architecture -a "$a" -qDEB_HOST_GNU_TYPE 2>/dev/null; done | sed 's/^/g++-/' | paste -sd,)"
   exec {lock}>build/release-check.lock
-  flock -n "$lock" || { echo "release-check.sh: waits for the check running in this tree"
-    flock "$lock"; }
+  flock -n "$lock" || { echo "release-check.sh: waits for this tree's other check"; flock "$lock"; }
   rm -rf "$work" && mkdir "$work" && status=0
   release_check_inside=1 unshare --mount --propagation private --pid --fork --kill-child \
     --mount-proc "$0" "$@" & inner=$!
