@@ -20,19 +20,19 @@ apt_install() {
   # The status lines on standard output, which -qq leaves to them (sudo closes other descriptors).
   "${apt[@]}" "$@" -y -qq --no-install-recommends -o APT::Status-Fd=1 | apt_progress
 }
-apt_progress() {  # apt's status lines as a line at each fifth of each stage
-  awk -F: -v me="$(basename "$0")" '/^(dl|pm)status:/ { f = int($3 / 20)
-    s = $1 == "dlstatus" ? "downloading" : "installing"; if (s != last) { shown = -1; last = s }
-    if (f > shown) { printf "%s: %s, %d %%\n", me, s, f * 20; fflush(); shown = f } }'
+apt_progress() {  # apt's status lines as a line at each fifth of each stage; what it installed
+  awk -F: -v me="$(basename "$0")" -v names="${apt_installed:-/dev/null}" '
+    $1 == "pmstatus" && $4 ~ /^Installed / { print $2 >>names } /^(dl|pm)status:/ {
+    s = $1 == "dlstatus" ? "downloading" : "installing"; if (s != last) { at = -1; last = s }
+    if ((f = int($3 / 20)) > at) { printf "%s: %s, %d %%\n", me, s, f * 20; fflush(); at = f } }'
 }
-report_installs() {  # COMMAND...: runs it, then says in one line which packages it installed
-  installed >build/packages-before.txt; "$@"
-  local new size=""; new=$(installed | comm -13 build/packages-before.txt - | paste -sd' ')
+report_installs() {  # COMMAND...: runs it, then names in one line what apt installed for it
+  local new size="" list=build/installs-$BASHPID.txt
+  : >"$list"; apt_installed=$list "$@"; new=$(sort -u "$list" | paste -sd' '); rm "$list"
   [ -z "$new" ] || size=$(xargs dpkg-query -W -f="\${Installed-Size}\n" <<<"$new" |
     awk '{ k += $1 } END { printf " (%d MB)", k / 1024 }')
   echo "$(basename "$0"): installed $(wc -w <<<"$new") packages$size${new:+: $new}"
 }
-installed() { dpkg-query -W -f='${db:Status-Abbrev} ${Package}\n' | sed -n 's/^ii  *//p' | sort; }
 # What FIELDS (an awk pattern) of debian/control's STANZA (Source or Package) name, one a line.
 control_relations() {
   awk -v stanza="^$1:" -v fields="^($2):" '/^$/ { p = 0 } $0 ~ stanza { p = 1 }
@@ -50,7 +50,6 @@ needs() {  # installs what a dependency string names unless it is satisfied alre
   dpkg-checkbuilddeps -d "$deps" /dev/null 2>/dev/null || apt_install satisfy "$deps"
 }
 same_tests() {  # LOG CONFIGURATION ARCH [LIST]: did LOG pass exactly the tests LIST names?
-
   local expected ran
   expected=$(awk -v c=",$2," -v a=",$3," '!/^#/ && NF == 3 && index(","$2",", c) &&
     ($3 == "any" || index(","$3",", a)) { print $1 }' "${4:-tests/expected-tests.txt}" | sort)
