@@ -27,11 +27,11 @@ apt_progress() {  # apt's status lines as a line at each fifth of each stage; wh
     if ((f = int($3 / 20)) > at) { printf "%s: %s, %d %%\n", me, s, f * 20; fflush(); at = f } }'
 }
 report_installs() {  # COMMAND...: runs it, then names in one line what apt installed for it
-  local new size="" list=build/installs-$BASHPID.txt
+  local new list=build/installs-$BASHPID.txt
   : >"$list"; apt_installed=$list "$@"; new=$(sort -u "$list" | paste -sd' '); rm "$list"
-  [ -z "$new" ] || size=$(xargs dpkg-query -W -f="\${Installed-Size}\n" <<<"$new" |
-    awk '{ k += $1 } END { printf " (%d MB)", k / 1024 }')
-  echo "$(basename "$0"): installed $(wc -w <<<"$new") packages$size${new:+: $new}"
+  xargs -r dpkg-query -W -f="\${Installed-Size}\n" <<<"$new" | awk -v me="$(basename "$0")" \
+    -v new="${new:+: $new}" '{ k += $1 } END { printf "%s: installed %d package%s%s%s\n", me, NR,
+    NR == 1 ? "" : "s", NR ? sprintf(" (%d MB)", k / 1024) : "", new }'
 }
 # What FIELDS (an awk pattern) of debian/control's STANZA (Source or Package) name, one a line.
 control_relations() {
