@@ -131,8 +131,8 @@ package() {  # SUITE [HOST-ARCH]
   SBUILD_CONFIG=$work/sbuildrc sbuild --chroot-mode=schroot --chroot="release-check-$1" \
     --dist="$(dpkg-parsechangelog -S Distribution)" --build-dir="$out" --nolog --run-lintian \
     --lintian-opts="${lintian_options[*]}" "${options[@]}" "$out"/threebody_*.dsc \
-    >"$out/sbuild.log" 2>&1 ||
-    { tail -n 80 "$out/sbuild.log"; die "sbuild: $1${2:+ $2} failed; log: $out/sbuild.log"; }
+    >"$out/sbuild.log" 2>&1 || { tail -n 80 "$out/sbuild.log"; grep -E '^[[:alnum:]._]*Error: ' \
+    "$out/sbuild.log" | tail -n 5; die "sbuild: $1${2:+ $2} failed; log: $out/sbuild.log"; }
   deb=$(ls "$out"/threebody_*_"${2:-$native}".deb)
   dpkg-deb -f "$deb" Architecture Depends Recommends
   if [ -n "${2:-}" ]; then window "$1" "$2" "$deb"; else checks "$1" "$out" "$deb"; fi
